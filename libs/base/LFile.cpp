@@ -6,7 +6,9 @@
 
 LFile::LFile(const char* path) : mPath(path), mOpenFlags(O_RDWR | O_CREAT) {}
 
-LFile::~LFile() { LFile::Close(); }
+LFile::~LFile() {
+    LFile::Close();
+}
 
 bool LFile::Open() {
     Close();

@@ -29,7 +29,8 @@ void LNotificationCenter::Post(const LNotification& notification) {
         for (const auto& [token, observer] : mObservers)
             if (observer.name == notification.name) handlers.push_back(observer.handler);
     }
-    for (const auto& handler : handlers) handler(notification);
+    for (const auto& handler : handlers)
+        handler(notification);
 }
 
 void LNotificationCenter::Post(const std::string& name, const void* sender, LObject* object) {

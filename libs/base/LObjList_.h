@@ -38,7 +38,8 @@ public:
         for (int i = 0; i < mNumOfObjects; ++i) {
             if (mObjectList[i].Get() != p) continue;
             --mNumOfObjects;
-            for (int k = i; k < mNumOfObjects; ++k) mObjectList[k] = mObjectList[k + 1].Get();
+            for (int k = i; k < mNumOfObjects; ++k)
+                mObjectList[k] = mObjectList[k + 1].Get();
             mObjectList[mNumOfObjects] = nullptr;
             return;
         }
@@ -60,7 +61,8 @@ public:
 private:
     void Grow(int newSize) {
         auto* grown = new LObjPtr_<T>[newSize];
-        for (int i = 0; i < mNumOfObjects; ++i) grown[i] = mObjectList[i].Get();
+        for (int i = 0; i < mNumOfObjects; ++i)
+            grown[i] = mObjectList[i].Get();
         delete[] mObjectList;
         mObjectList = grown;
         mSizeOfList = newSize;
@@ -72,7 +74,8 @@ private:
         mObjectList = new LObjPtr_<T>[other.mSizeOfList];
         mSizeOfList = other.mSizeOfList;
         mNumOfObjects = other.mNumOfObjects;
-        for (int i = 0; i < mNumOfObjects; ++i) mObjectList[i] = other.mObjectList[i].Get();
+        for (int i = 0; i < mNumOfObjects; ++i)
+            mObjectList[i] = other.mObjectList[i].Get();
     }
 
     LObjPtr_<T>* mObjectList = nullptr;

@@ -17,7 +17,9 @@ void LObject::ReleaseObject() {
     }
 }
 
-void LObject::DeleteObjectSelf() { delete this; }
+void LObject::DeleteObjectSelf() {
+    delete this;
+}
 
 LMutex* LObject::MutexForRetain() {
     static LMutex sRetainMutex;

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-LPipe::~LPipe() { LPipe::Close(); }
+LPipe::~LPipe() {
+    LPipe::Close();
+}
 
 bool LPipe::Open() {
     Close();

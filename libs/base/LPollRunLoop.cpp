@@ -19,7 +19,9 @@ int LPollRunLoop::AddSource(int fd, Callback onReadable) {
     return id;
 }
 
-void LPollRunLoop::RemoveSource(int sourceId) { mSources.erase(sourceId); }
+void LPollRunLoop::RemoveSource(int sourceId) {
+    mSources.erase(sourceId);
+}
 
 void LPollRunLoop::Post(Callback call) {
     {
@@ -31,12 +33,14 @@ void LPollRunLoop::Post(Callback call) {
 
 int LPollRunLoop::AddTimer(int delayMs, Callback call) {
     int id = mNextId++;
-    mTimers[id] = Timer{Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0)),
-                        std::move(call)};
+    mTimers[id] =
+        Timer{Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0)), std::move(call)};
     return id;
 }
 
-void LPollRunLoop::CancelTimer(int timerId) { mTimers.erase(timerId); }
+void LPollRunLoop::CancelTimer(int timerId) {
+    mTimers.erase(timerId);
+}
 
 void LPollRunLoop::Stop() {
     mStopped = true;
@@ -81,7 +85,8 @@ void LPollRunLoop::RunPosted() {
         std::lock_guard<std::mutex> lock(mPostedMutex);
         posted.swap(mPosted);
     }
-    for (auto& call : posted) call();
+    for (auto& call : posted)
+        call();
 }
 
 void LPollRunLoop::RunOnce(int timeoutMs) {
@@ -104,7 +109,7 @@ void LPollRunLoop::RunOnce(int timeoutMs) {
         for (size_t i = 1; i < fds.size(); ++i) {
             if (!fds[i].revents) continue;
             auto it = mSources.find(ids[i]);
-            if (it == mSources.end()) continue; // removed by an earlier callback
+            if (it == mSources.end()) continue;    // removed by an earlier callback
             Callback call = it->second.onReadable; // the callback may remove its own source
             call();
         }

@@ -6,6 +6,10 @@ namespace {
 std::atomic<LRunLoop*> gMainRunLoop{nullptr};
 }
 
-LRunLoop* LRunLoop::Main() { return gMainRunLoop.load(); }
+LRunLoop* LRunLoop::Main() {
+    return gMainRunLoop.load();
+}
 
-void LRunLoop::SetMain(LRunLoop* loop) { gMainRunLoop.store(loop); }
+void LRunLoop::SetMain(LRunLoop* loop) {
+    gMainRunLoop.store(loop);
+}

@@ -5,11 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 
-LString::LString(const char* text) { *this = text; }
+LString::LString(const char* text) {
+    *this = text;
+}
 
-LString::LString(const LString& other) : LObject() { *this = other.mBuffer; }
+LString::LString(const LString& other) : LObject() {
+    *this = other.mBuffer;
+}
 
-LString::~LString() { ReleaseBuffer(); }
+LString::~LString() {
+    ReleaseBuffer();
+}
 
 LString& LString::operator=(const char* text) {
     if (!text) {
@@ -23,7 +29,9 @@ LString& LString::operator=(const char* text) {
     return *this;
 }
 
-LString& LString::operator=(const LString& other) { return *this = other.mBuffer; }
+LString& LString::operator=(const LString& other) {
+    return *this = other.mBuffer;
+}
 
 void LString::AllocateBuffer(size_t n) {
     if (mBufferSize >= n + 1) return;
@@ -44,7 +52,9 @@ void LString::ReleaseBuffer() {
     mBufferSize = 0;
 }
 
-size_t LString::Length() const { return mBuffer ? strlen(mBuffer) : 0; }
+size_t LString::Length() const {
+    return mBuffer ? strlen(mBuffer) : 0;
+}
 
 bool LString::operator==(const char* text) const {
     return strcmp(CString(), text ? text : "") == 0;
