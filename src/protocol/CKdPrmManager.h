@@ -1,0 +1,137 @@
+#pragma once
+
+#include "CKdCmdPacket.h"
+#include "CKdCmdParser.h"
+#include "LObjPtr_.h"
+#include "LPrmManager.h"
+#include "LPrmObserverList.h"
+#include "LStream.h"
+#include "LString.h"
+
+#include <cstdint>
+
+// The session with one switcher: the parameter manager for the switcher's catalogue, bound to
+// one byte stream. It sends command packets, feeds every received byte to its parser, stores
+// what the switcher reports, sends every local edit and drives the observers from Service().
+//
+// Origin argument: bit 0 set means the value came from the switcher (or is part of a text that
+// is sent as a whole) and is not sent back.
+class CKdPrmManager : public LPrmManager, public CKdCmdParser::Delegate {
+public:
+    // One entry of a request list; a list ends with the first entry whose count is below 1.
+    struct _SPrmReqInfo {
+        int64_t mPrmID; // first identifier
+        int32_t mCount; // identifiers (bytes) to read
+    };
+
+    // The four versions, each formatted by FormatVersion.
+    struct _SVersionInfo {
+        LString mSoftware;
+        LString mFPGA;
+        LString mUSB;
+        LString mPHY;
+    };
+
+    // SendCmdPacket results.
+    enum : int { kSendOK = 0, kSendFailed = 1, kSendTimeout = 2 };
+
+    // Waits in milliseconds.
+    static constexpr int kVersionWaitMs = 200;
+    static constexpr int kRequestWaitMs = 1000;
+    // Identifiers asked for by one parameter request.
+    static constexpr int kMaxRequestCount = 12;
+    // Characters sent by one text packet.
+    static constexpr int kMaxTextPiece = 32;
+
+    CKdPrmManager();
+    ~CKdPrmManager() override;
+
+    // Binds the session to a stream (null detaches): resets parser, sequence counter and
+    // request table, goes offline and asks for the versions.
+    void SetDeviceStream(LStream* stream);
+    LStream* DeviceStream() const { return mStream; }
+    // Online once a valid version response arrived; while offline asks again (200 ms wait).
+    bool IsOnline();
+    void VersionReceived() { mOnline = true; }
+
+    // The text under which the pages show a parameter or an execute identifier; null if none.
+    static const char* PrmLabel(long id);
+
+    // Returns the current sequence number and advances it; 255 is followed by 1.
+    virtual int CmdSequence();
+    CKdCmdPacket MakeCmdPacket(int command);
+    // Writes the packet; with a wait, waits for the answer with its sequence number, decoding
+    // everything that arrives meanwhile. kSendOK, kSendFailed or kSendTimeout.
+    virtual int SendCmdPacket(const CKdCmdPacket& packet, int waitMs);
+    // Requests count identifiers from id in requests of at most 12; true when all were answered.
+    virtual bool RequestParameter(long id, int count, int waitMs);
+    // Requests every entry of a list (1000 ms each) and stops at the first failure.
+    bool RequestParameters(const _SPrmReqInfo* list, int waitMs);
+    // The first identifier requested with this sequence number, once; -1 otherwise.
+    int ReqPrmAdrs(int sequence);
+
+    // Store values reported by the switcher (origin 1, no range check, not sent back).
+    bool SetValueByHost(long id, int value);
+    bool SetValueByHost(long id, const void* bytes, int count);
+
+    // Commands without a wait; nothing is stored. True when the packet was written.
+    bool SendExecPacket(long id, int value);
+    bool SendRoiPackets(long id, const void* bytes, int count);
+
+    // Reads whatever the stream holds into the parser, then lets the observers check.
+    virtual void Service();
+    virtual void DeviceStreamChanged();
+    virtual CKdCmdParser* KdCmdParser() { return &mParser; }
+
+    static LString FormatVersion(int word);
+    _SVersionInfo VersionInfo() const;
+
+    // LPrmManager
+    bool SetStringValue(long id, const char* text, int count, long step, long origin) override;
+    void ValueChanged(long id, int value, long origin) override;
+    bool PrmInfo(long id, _SPrmInfo& info) override;
+    bool RangeInfo(int range, _SRangeInfo& info) override;
+    LPrmObserverList* ObserverListWithObserver(LPrmObserver* observer) override;
+
+    // CKdCmdParser::Delegate: ends the wait for the pending sequence number.
+    void PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) override;
+
+    // Accepts 0 and 32..127, moves anything else into 32..127.
+    static bool PrmCheckerNAME(int& value);
+
+protected:
+    // Describers of the catalogue's spans.
+    bool PrmInfoINPUT(long id, _SPrmInfo& info);
+    bool PrmInfoSTILL(long id, _SPrmInfo& info);
+    bool PrmInfoAUDIO(long id, _SPrmInfo& info);
+    bool PrmInfoROI(long id, _SPrmInfo& info);
+    bool PrmInfoROIPRST(long id, _SPrmInfo& info);
+    bool PrmInfoMIXEFX(long id, _SPrmInfo& info);
+    bool PrmInfoOUTPUT(long id, _SPrmInfo& info);
+    bool PrmInfoSYSTEM(long id, _SPrmInfo& info);
+    bool PrmInfoERRDET(long id, _SPrmInfo& info);
+    bool PrmInfoSNTP(long id, _SPrmInfo& info);
+    bool PrmInfoSNMP(long id, _SPrmInfo& info);
+    bool PrmInfoOTHERS(long id, _SPrmInfo& info);
+
+    void InitParameters();
+
+private:
+    static constexpr int kPrmDataSize = 1001; // identifiers 0..1000
+
+    // Describes id from the catalogue when it lies in first..last.
+    bool DescribePrm(long id, long first, long last, _SPrmInfo& info);
+    // Reads and feeds one chunk of up to 32 bytes; the read's result.
+    ssize_t ReadIntoParser();
+    // Sends command 0x20 with the identifier and the given bytes, without a wait.
+    bool SendSetPacket(long id, const void* bytes, int count);
+
+    bool mOnline = false;
+    LObjPtr_<LStream> mStream;
+    int32_t mNextSequence = 1;
+    int32_t mPendingSequence = -1;
+    uint8_t mPrmData[kPrmDataSize] = {}; // values by identifier, 16-bit ones over two bytes
+    CKdCmdParser mParser;
+    int32_t mReqPrmTable[256];
+    LPrmObserverList mObserverList;
+};
