@@ -1,0 +1,7 @@
+#include "LUdev.h"
+
+LUdev LUdev::Create() {
+    LUdev context;
+    context << udev_new();
+    return context;
+}
