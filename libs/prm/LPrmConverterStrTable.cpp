@@ -1,0 +1,5 @@
+#include "LPrmConverterStrTable.h"
+
+LString LPrmConverterStrTable::PrmValueToString(int value) const {
+    return (value >= 0 && value < mCount) ? LString(mTable[value]) : LString();
+}
