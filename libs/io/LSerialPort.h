@@ -1,0 +1,31 @@
+#pragma once
+
+#include "LFile.h"
+
+#include <termios.h>
+
+// A serial device node as a byte stream: opened exclusively (a second opener fails, in this or
+// another process), without becoming the controlling terminal, non-blocking, and raw 8N1 at the
+// stored speed. A read returns after at most a tenth of a second.
+class LSerialPort : public virtual LFile {
+public:
+    explicit LSerialPort(const char* path);
+    ~LSerialPort() override = default;
+
+    // (Re)opens the node, locks it, claims it with TIOCEXCL and applies MakeTermios. On any
+    // failure the port is closed and the result is false.
+    bool Open() override;
+    void FlushReadData() override;
+    void FlushWriteData() override;
+    void DrainWriteData() override;
+    // Stores the speed for the next Open; on an open port also applies it once pending output
+    // has been sent, and is false for a speed the terminal does not know or when that fails.
+    virtual bool SetSpeed(int bitsPerSecond);
+    // The current settings of the open port made raw 8N1 at the stored speed.
+    virtual bool MakeTermios(termios& settings);
+
+    int Speed() const { return mSpeed; }
+
+private:
+    int32_t mSpeed = 9600;
+};
