@@ -32,8 +32,18 @@ public:
         LString mPHY;
     };
 
+    // A span of identifiers of the catalogue.
+    struct _SIdSpan {
+        long mFirst;
+        long mLast;
+        bool Contains(long id) const { return id >= mFirst && id <= mLast; }
+    };
+
     // SendCmdPacket results.
     enum : int { kSendOK = 0, kSendFailed = 1, kSendTimeout = 2 };
+
+    // Origin bit of values that came from the switcher (or are sent as part of a text).
+    static constexpr long kOriginHost = 1;
 
     // Waits in milliseconds.
     static constexpr int kVersionWaitMs = 200;
@@ -119,8 +129,15 @@ protected:
 private:
     static constexpr int kPrmDataSize = 1001; // identifiers 0..1000
 
-    // Describes id from the catalogue when it lies in first..last.
-    bool DescribePrm(long id, long first, long last, _SPrmInfo& info);
+    // The catalogue's spans in the order PrmInfo and InitParameters visit them.
+    struct _SSpanDescriber {
+        _SIdSpan mSpan;
+        bool (CKdPrmManager::*mDescriber)(long id, _SPrmInfo& info);
+    };
+    static const _SSpanDescriber kSpans[];
+
+    // Describes id from the catalogue when it lies in the span.
+    bool DescribePrm(long id, const _SIdSpan& span, _SPrmInfo& info);
     // Reads and feeds one chunk of up to 32 bytes; the read's result.
     ssize_t ReadIntoParser();
     // Sends command 0x20 with the identifier and the given bytes, without a wait.

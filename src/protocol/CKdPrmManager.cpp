@@ -1,0 +1,384 @@
+#include "CKdPrmManager.h"
+
+#include "CKdPrmCatalogue.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+namespace {
+using Catalogue = CKdPrmCatalogue;
+using PrmInfo = LPrmManager::_SPrmInfo;
+
+// Storage access by catalogue type: width, getter, setter.
+struct SAccess {
+    int32_t mWidth;
+    LPrmManager::Getter mGetter;
+    LPrmManager::Setter mSetter;
+};
+constexpr SAccess kAccess[] = {
+    /* kU8  */ {1, &LPrmManager::Getter_<unsigned char>, &LPrmManager::Setter_<unsigned char>},
+    /* kS8  */ {1, &LPrmManager::Getter_<signed char>, &LPrmManager::Setter_<signed char>},
+    /* kU16 */ {2, &LPrmManager::Getter_<unsigned short>, &LPrmManager::Setter_<unsigned short>},
+    /* kS16 */ {2, &LPrmManager::Getter_<short>, &LPrmManager::Setter_<short>},
+};
+
+// Ranges by index: minimum, maximum and checker as three parallel tables. Index 0 is read-only,
+// index 52 holds the characters of a text; all others clamp.
+constexpr int kRangeCount = 53;
+// clang-format off
+constexpr int32_t kRangeMin[kRangeCount] = {
+         0,      0,      0,      0,      0,    -50,    -90,      0,      0,      0,  //  0- 9
+         0,      0,      0,      0,      0,      0,    768,  -1920,  -1080,      0,  // 10-19
+         0,      0,      0,      0,      0,      0,      0,      0,      0,      0,  // 20-29
+         0,      0,      0,      0,      0,      0,      0,      0,      0,      0,  // 30-39
+         0,      0,    100,      0,      0,      1,      1,      0,      0,    -48,  // 40-49
+       -96,   -128,      0,                                                          // 50-52
+};
+constexpr int32_t kRangeMax[kRangeCount] = {
+         0,      1,    100,    127,    255,     50,     90,    180,   4095,      4,  //  0- 9
+         5,      1,      3,      7,      1,    120,   3840,   1920,   1080,      5,  // 10-19
+        60,      6,      4,      4,      1,      2,      2,      4,      2,      2,  // 20-29
+         1,      4,      3,     60,      3,      5,      3,     13,      1,      1,  // 30-39
+         2,   1375,   2350,      6,      2,     12,     31,     23,     59,     52,  // 40-49
+         0,    127,    127,                                                          // 50-52
+};
+// clang-format on
+constexpr auto kRangeChecker = [] {
+    std::array<LPrmManager::Checker, kRangeCount> checker{};
+    checker[0] = &LPrmManager::PrmCheckerREADONLY;
+    checker[52] = &CKdPrmManager::PrmCheckerNAME;
+    return checker;
+}();
+
+// Parameters whose top value the switcher encodes as 255.
+struct SWireOff {
+    long mPrmID;
+    int mTop;
+};
+constexpr SWireOff kWireOff[] = {{218, 2}, {220, 4}, {239, 2}, {240, 2}, {250, 4}};
+constexpr int kWireOffValue = 255;
+
+const SWireOff* FindWireOff(long id) {
+    for (const SWireOff& entry : kWireOff)
+        if (entry.mPrmID == id) return &entry;
+    return nullptr;
+}
+
+int FromWire(long id, int value) {
+    const SWireOff* off = FindWireOff(id);
+    return off && value >= off->mTop ? off->mTop : value;
+}
+
+int ToWire(long id, int value) {
+    const SWireOff* off = FindWireOff(id);
+    return off && value >= off->mTop ? kWireOffValue : value;
+}
+
+// Spans of the catalogue.
+constexpr CKdPrmManager::_SIdSpan kSpanINPUT{102, 123};
+constexpr CKdPrmManager::_SIdSpan kSpanSTILL{130, 138};
+constexpr CKdPrmManager::_SIdSpan kSpanAUDIO{140, 160};
+constexpr CKdPrmManager::_SIdSpan kSpanROI{170, 199};
+constexpr CKdPrmManager::_SIdSpan kSpanROIPRST{320, 396};
+constexpr CKdPrmManager::_SIdSpan kSpanMIXEFX{200, 296};
+constexpr CKdPrmManager::_SIdSpan kSpanOUTPUT{300, 313};
+constexpr CKdPrmManager::_SIdSpan kSpanSYSTEM{401, 423};
+constexpr CKdPrmManager::_SIdSpan kSpanERRDET{430, 442};
+constexpr CKdPrmManager::_SIdSpan kSpanSNTP{500, 516};
+constexpr CKdPrmManager::_SIdSpan kSpanSNMP{600, 893};
+constexpr CKdPrmManager::_SIdSpan kSpanOTHERS{900, 1000};
+} // namespace
+
+const CKdPrmManager::_SSpanDescriber CKdPrmManager::kSpans[] = {
+    {kSpanINPUT, &CKdPrmManager::PrmInfoINPUT},     {kSpanSTILL, &CKdPrmManager::PrmInfoSTILL},
+    {kSpanAUDIO, &CKdPrmManager::PrmInfoAUDIO},     {kSpanROI, &CKdPrmManager::PrmInfoROI},
+    {kSpanROIPRST, &CKdPrmManager::PrmInfoROIPRST}, {kSpanMIXEFX, &CKdPrmManager::PrmInfoMIXEFX},
+    {kSpanOUTPUT, &CKdPrmManager::PrmInfoOUTPUT},   {kSpanSYSTEM, &CKdPrmManager::PrmInfoSYSTEM},
+    {kSpanERRDET, &CKdPrmManager::PrmInfoERRDET},   {kSpanSNTP, &CKdPrmManager::PrmInfoSNTP},
+    {kSpanSNMP, &CKdPrmManager::PrmInfoSNMP},       {kSpanOTHERS, &CKdPrmManager::PrmInfoOTHERS},
+};
+
+CKdPrmManager::CKdPrmManager() : mParser(this) {
+    std::fill(std::begin(mReqPrmTable), std::end(mReqPrmTable), -1);
+    InitParameters();
+}
+
+CKdPrmManager::~CKdPrmManager() = default;
+
+const char* CKdPrmManager::PrmLabel(long id) {
+    return Catalogue::Label(id);
+}
+
+// Catalogue
+
+bool CKdPrmManager::PrmInfo(long id, _SPrmInfo& info) {
+    for (const _SSpanDescriber& span : kSpans)
+        if (span.mSpan.Contains(id)) return (this->*span.mDescriber)(id, info);
+    return false;
+}
+
+bool CKdPrmManager::DescribePrm(long id, const _SIdSpan& span, _SPrmInfo& info) {
+    const Catalogue::_SPrmRow* row = span.Contains(id) ? Catalogue::FindRow(id) : nullptr;
+    if (!row) return false;
+    const SAccess& access = kAccess[row->mType];
+    if (id + access.mWidth > kPrmDataSize) return false;
+    info.mStorage = &mPrmData[id];
+    info.mWidth = access.mWidth;
+    info.mRange = row->mRange;
+    info.mInitValue = Catalogue::InitValue(*row, id);
+    info.mGetter = access.mGetter;
+    info.mSetter = access.mSetter;
+    return true;
+}
+
+bool CKdPrmManager::PrmInfoINPUT(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanINPUT, info);
+}
+bool CKdPrmManager::PrmInfoSTILL(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanSTILL, info);
+}
+bool CKdPrmManager::PrmInfoAUDIO(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanAUDIO, info);
+}
+bool CKdPrmManager::PrmInfoROI(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanROI, info);
+}
+bool CKdPrmManager::PrmInfoROIPRST(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanROIPRST, info);
+}
+bool CKdPrmManager::PrmInfoMIXEFX(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanMIXEFX, info);
+}
+bool CKdPrmManager::PrmInfoOUTPUT(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanOUTPUT, info);
+}
+bool CKdPrmManager::PrmInfoSYSTEM(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanSYSTEM, info);
+}
+bool CKdPrmManager::PrmInfoERRDET(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanERRDET, info);
+}
+bool CKdPrmManager::PrmInfoSNTP(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanSNTP, info);
+}
+bool CKdPrmManager::PrmInfoSNMP(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanSNMP, info);
+}
+bool CKdPrmManager::PrmInfoOTHERS(long id, _SPrmInfo& info) {
+    return DescribePrm(id, kSpanOTHERS, info);
+}
+
+bool CKdPrmManager::RangeInfo(int range, _SRangeInfo& info) {
+    if (range < 0 || range >= kRangeCount) return false;
+    info.mMin = kRangeMin[range];
+    info.mMax = kRangeMax[range];
+    info.mChecker = kRangeChecker[range];
+    return true;
+}
+
+bool CKdPrmManager::PrmCheckerNAME(int& value) {
+    if (value != 0) value = std::clamp(value, 32, 127);
+    return true;
+}
+
+void CKdPrmManager::InitParameters() {
+    for (const _SSpanDescriber& span : kSpans)
+        for (long id = span.mSpan.mFirst; id <= span.mSpan.mLast; ++id)
+            InitValue(id);
+}
+
+LPrmObserverList* CKdPrmManager::ObserverListWithObserver(LPrmObserver* observer) {
+    return &mObserverList;
+}
+
+// Session
+
+void CKdPrmManager::SetDeviceStream(LStream* stream) {
+    if (stream == mStream.Get()) return;
+    mStream = stream;
+    mNextSequence = 1;
+    mParser.SetDelegate(this);
+    mParser.ResetPhase();
+    DeviceStreamChanged();
+}
+
+void CKdPrmManager::DeviceStreamChanged() {
+    mOnline = false;
+    std::fill(std::begin(mReqPrmTable), std::end(mReqPrmTable), -1);
+    SendCmdPacket(MakeCmdPacket(CKdCmdPacket::kCmdReqVersion), kVersionWaitMs);
+}
+
+bool CKdPrmManager::IsOnline() {
+    if (!mOnline) DeviceStreamChanged();
+    return mOnline;
+}
+
+int CKdPrmManager::CmdSequence() {
+    const int sequence = mNextSequence;
+    mNextSequence = sequence >= 255 ? 1 : sequence + 1;
+    return sequence;
+}
+
+CKdCmdPacket CKdPrmManager::MakeCmdPacket(int command) {
+    return CKdCmdPacket(command, CmdSequence());
+}
+
+int CKdPrmManager::SendCmdPacket(const CKdCmdPacket& packet, int waitMs) {
+    if (!mStream) return kSendFailed;
+    if (mStream->Write(packet.Bytes(), packet.WireSize()) != packet.WireSize()) return kSendFailed;
+    if (waitMs == 0) return kSendOK;
+    mPendingSequence = packet.mSequence;
+    while (mPendingSequence >= 0) {
+        // Every packet that arrives meanwhile is decoded; the wait restarts with each chunk.
+        if (!mStream || !mStream->WaitReadable(waitMs)) {
+            mPendingSequence = -1;
+            return kSendTimeout;
+        }
+        if (ReadIntoParser() < 1) {
+            mPendingSequence = -1;
+            return kSendFailed;
+        }
+    }
+    return kSendOK;
+}
+
+ssize_t CKdPrmManager::ReadIntoParser() {
+    uint8_t chunk[32];
+    const ssize_t count = mStream->Read(chunk, sizeof chunk);
+    if (count > 0) mParser.ParseData(chunk, count);
+    return count;
+}
+
+void CKdPrmManager::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) {
+    if (packet.mSequence == mPendingSequence) mPendingSequence = -1;
+}
+
+bool CKdPrmManager::RequestParameter(long id, int count, int waitMs) {
+    while (count >= 1) {
+        const int n = std::min(count, kMaxRequestCount);
+        CKdCmdPacket packet = MakeCmdPacket(CKdCmdPacket::kCmdReqParameter);
+        mReqPrmTable[packet.mSequence] = id;
+        packet.Append(id);
+        packet.Append(id >> 8);
+        packet.Append(n);
+        if (SendCmdPacket(packet, waitMs) != kSendOK) return false;
+        count -= n;
+        id += n;
+    }
+    return true;
+}
+
+bool CKdPrmManager::RequestParameters(const _SPrmReqInfo* list, int waitMs) {
+    if (!list) return false;
+    // Every request waits the standard time, whatever the caller passes.
+    for (; list->mCount >= 1; ++list)
+        if (!RequestParameter(list->mPrmID, list->mCount, kRequestWaitMs)) return false;
+    return true;
+}
+
+int CKdPrmManager::ReqPrmAdrs(int sequence) {
+    if (sequence < 0 || sequence >= static_cast<int>(std::size(mReqPrmTable))) return -1;
+    const int id = mReqPrmTable[sequence];
+    mReqPrmTable[sequence] = -1; // each answer is accepted once
+    return id;
+}
+
+bool CKdPrmManager::SetValueByHost(long id, int value) {
+    _SPrmInfo info;
+    if (!PrmInfo(id, info)) return false;
+    return WriteValue(id, info, FromWire(id, value), kOriginHost);
+}
+
+bool CKdPrmManager::SetValueByHost(long id, const void* bytes, int count) {
+    if (!bytes) return false;
+    const auto* data = static_cast<const uint8_t*>(bytes);
+    bool stored = false;
+    for (int p = 0; p < count; ++p, ++id) {
+        _SPrmInfo info;
+        _SRangeInfo range;
+        if (!PrmInfo(id, info) || !RangeInfo(info.mRange, range)) continue; // unknown: skipped
+        const bool isSigned = range.mMin < 0;
+        if (info.mWidth == 2) {
+            if (p + 1 >= count) break; // the upper byte is missing
+            const int word = data[p] | data[p + 1] << 8;
+            stored |= SetValueByHost(id, isSigned ? static_cast<int16_t>(word) : word);
+            ++p; // the value used two bytes and two identifiers
+            ++id;
+        } else {
+            stored |= SetValueByHost(id, isSigned ? static_cast<int8_t>(data[p]) : data[p]);
+        }
+    }
+    return stored;
+}
+
+void CKdPrmManager::ValueChanged(long id, int value, long origin) {
+    _SPrmInfo info;
+    if (!(origin & kOriginHost) && PrmInfo(id, info) && info.mWidth >= 1) {
+        const int wire = ToWire(id, value);
+        uint8_t bytes[sizeof wire];
+        const int width = std::min<int>(info.mWidth, sizeof bytes);
+        for (int k = 0; k < width; ++k)
+            bytes[k] = static_cast<uint8_t>(wire >> 8 * k);
+        SendSetPacket(id, bytes, width);
+    }
+    mObserverList.SetDirty();
+}
+
+bool CKdPrmManager::SetStringValue(long id, const char* text, int count, long step, long origin) {
+    if (count < 1) return true;
+    // The run is consecutive identifiers, as the base writes it; step is not used.
+    auto readRun = [&] {
+        std::vector<uint8_t> run(count);
+        for (int k = 0; k < count; ++k)
+            run[k] = static_cast<uint8_t>(Value(id + k, origin));
+        return run;
+    };
+    const std::vector<uint8_t> before = readRun();
+    LPrmManager::SetStringValue(id, text, count, step, origin | kOriginHost);
+    const std::vector<uint8_t> after = readRun();
+    if (after == before) return true;
+    for (int offset = 0; offset < count; offset += kMaxTextPiece)
+        SendSetPacket(id + offset, after.data() + offset, std::min(kMaxTextPiece, count - offset));
+    return true;
+}
+
+bool CKdPrmManager::SendSetPacket(long id, const void* bytes, int count) {
+    CKdCmdPacket packet = MakeCmdPacket(CKdCmdPacket::kCmdSetParameter);
+    packet.Append(id);
+    packet.Append(id >> 8);
+    if (bytes) packet.Append(bytes, count);
+    return SendCmdPacket(packet, 0) == kSendOK;
+}
+
+bool CKdPrmManager::SendExecPacket(long id, int value) {
+    const auto byte = static_cast<uint8_t>(value);
+    return SendSetPacket(id, &byte, 1);
+}
+
+bool CKdPrmManager::SendRoiPackets(long id, const void* bytes, int count) {
+    return SendSetPacket(id, bytes, count); // the packet keeps as many bytes as fit
+}
+
+void CKdPrmManager::Service() {
+    // Reads until the stream holds no more; the stream may be taken away by a packet handler.
+    while (mStream && mStream->WaitReadable(0) && ReadIntoParser() > 0) {
+    }
+    mObserverList.Service();
+}
+
+LString CKdPrmManager::FormatVersion(int word) {
+    LString text;
+    text.Format("%02X.%02X", word & 0xFF, word >> 8);
+    return text;
+}
+
+CKdPrmManager::_SVersionInfo CKdPrmManager::VersionInfo() const {
+    auto version = [this](long id) {
+        uint16_t word;
+        std::memcpy(&word, &mPrmData[id], sizeof word);
+        return FormatVersion(word);
+    };
+    return {version(990), version(992), version(994), version(996)};
+}
