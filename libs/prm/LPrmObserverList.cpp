@@ -15,9 +15,11 @@ void LPrmObserverList::Service() {
     if (!mDirty) return;
     mDirty = false;
     // An observer may unregister itself or others while it is called: the count is re-read on
-    // every step and the observer is kept alive until its call returns.
-    for (int i = 0; i < Count(); ++i) {
+    // every step, the observer is kept alive until its call returns, and the index advances only
+    // when the slot still holds it, so that no observer is skipped.
+    for (int i = 0; i < Count();) {
         LObjPtr_<LPrmObserver> observer = ObjectAtIndex(i);
         observer->CheckValueUpdated();
+        if (ObjectAtIndex(i) == observer.Get()) ++i;
     }
 }

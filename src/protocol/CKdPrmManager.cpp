@@ -1,6 +1,7 @@
 #include "CKdPrmManager.h"
 
 #include "CKdPrmCatalogue.h"
+#include "CPrmConverterVerInfo.h"
 
 #include <algorithm>
 #include <cstring>
@@ -368,11 +369,7 @@ void CKdPrmManager::Service() {
     mObserverList.Service();
 }
 
-LString CKdPrmManager::FormatVersion(int word) {
-    LString text;
-    text.Format("%02X.%02X", word & 0xFF, word >> 8);
-    return text;
-}
+LString CKdPrmManager::FormatVersion(int word) { return CPrmConverterVerInfo::FormatVersion(word); }
 
 CKdPrmManager::_SVersionInfo CKdPrmManager::VersionInfo() const {
     auto version = [this](long id) {
