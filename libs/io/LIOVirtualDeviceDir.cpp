@@ -1,0 +1,209 @@
+#include "LIOVirtualDeviceDir.h"
+
+#include "LUdevDevice.h"
+
+#include <dirent.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace {
+constexpr long kMaxRecordSize = 4096;
+
+// Record keys and the registry keys they fill; numbers are converted in ReadRecord.
+struct RecordKey {
+    const char* record;
+    const char* registry;
+    int base; // 0: text
+};
+constexpr RecordKey kRecordKeys[] = {
+    {"kind", kIOKindKey, 0},
+    {"vendor", kIOVendorIDKey, 16},
+    {"product", kIOProductIDKey, 16},
+    {"vendor_name", kIOVendorNameKey, 0},
+    {"product_name", kIOProductNameKey, 0},
+    {"serial", kIOSerialNumberKey, 0},
+    {"location", kIOLocationIDKey, 16},
+    {"session", kIOSessionIDKey, 10},
+    {"tty", kIOTtyPathKey, 0},
+    {"socket", kIOSocketPathKey, 0},
+};
+
+bool MakeDirectories(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string part = path.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) return true;
+    }
+}
+} // namespace
+
+LIOVirtualDeviceDir::LIOVirtualDeviceDir(const char* path) : mPath(path ? LString(path) : DefaultPath()) {}
+
+LIOVirtualDeviceDir::~LIOVirtualDeviceDir() {
+    Stop();
+}
+
+LString LIOVirtualDeviceDir::DefaultPath() {
+    const char* explicitDir = getenv("KALDO_DEVICE_DIR");
+    if (explicitDir && *explicitDir) return explicitDir;
+    LString path;
+    const char* runtimeDir = getenv("XDG_RUNTIME_DIR");
+    if (runtimeDir && *runtimeDir)
+        path.Format("%s/kaldo/devices", runtimeDir);
+    else
+        path.Format("/tmp/kaldo-%u/devices", unsigned(getuid()));
+    return path;
+}
+
+bool LIOVirtualDeviceDir::IsRecordName(const char* name) {
+    const size_t length = name ? strlen(name) : 0;
+    return length > 4 && name[0] != '.' && strcmp(name + length - 4, ".dev") == 0;
+}
+
+bool LIOVirtualDeviceDir::ReadRecord(const char* path, LIOService& service) {
+    service = LIOService();
+    std::ifstream file(path);
+    std::string line;
+    long size = 0;
+    while (file && std::getline(file, line)) {
+        size += long(line.size()) + 1;
+        if (size > kMaxRecordSize) return false;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        for (const RecordKey& entry : kRecordKeys) {
+            if (key != entry.record) continue;
+            if (entry.base == 0) {
+                service.SetValue(entry.registry, value.c_str());
+            } else {
+                const int64_t number = LUdevDevice::ParseInt(value.c_str(), -1, entry.base);
+                if (number < 0) return false;
+                service.SetValue(entry.registry, number);
+            }
+        }
+    }
+    const LString kind = service.StringValue(kIOKindKey);
+    const char* pathKey = kind == "serial" ? kIOTtyPathKey
+                          : kind == "hid"  ? kIOSocketPathKey
+                                           : nullptr;
+    if (!pathKey || !service.HasValue(pathKey) || !service.HasValue(kIOVendorIDKey) ||
+        !service.HasValue(kIOProductIDKey) || service.Int64Value(kIOSessionIDKey, 0) <= 0)
+        return false;
+    // Keep virtual sessions apart from udev's and from manual entries'.
+    const int64_t session = service.Int64Value(kIOSessionIDKey, 0);
+    service.SetValue(kIOSessionIDKey, (session & ~kIOManualSessionBit) | kIOVirtualSessionBit);
+    return true;
+}
+
+std::vector<std::string> LIOVirtualDeviceDir::RecordNames() const {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(mPath)) {
+        while (dirent* entry = readdir(dir))
+            if (IsRecordName(entry->d_name)) names.push_back(entry->d_name);
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string LIOVirtualDeviceDir::RecordPath(const std::string& name) const {
+    return std::string(mPath.CString()) + "/" + name;
+}
+
+std::vector<LIOService> LIOVirtualDeviceDir::ReadRecords() const {
+    std::vector<LIOService> records;
+    for (const std::string& name : RecordNames()) {
+        LIOService service;
+        if (ReadRecord(RecordPath(name).c_str(), service)) records.push_back(service);
+    }
+    return records;
+}
+
+bool LIOVirtualDeviceDir::Start(LRunLoop* loop, Handler added, Handler removed) {
+    Stop();
+    mAdded = std::move(added);
+    mRemoved = std::move(removed);
+    MakeDirectories(mPath.CString());
+    mInotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const uint32_t events = IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR;
+    bool watching = mInotify >= 0 && inotify_add_watch(mInotify, mPath, events) >= 0;
+    if (watching) {
+        mSource = LRunLoopSource(mInotify, [this] { HandleEvents(); });
+        watching = mSource.AddRunLoopSource(loop);
+    }
+    if (!watching) Stop();
+    // Watching began first, so a record written meanwhile is seen here or by an event.
+    Rescan();
+    return watching;
+}
+
+void LIOVirtualDeviceDir::Stop() {
+    mSource.RemoveRunLoopSource();
+    if (mInotify >= 0) close(mInotify);
+    mInotify = -1;
+    mRecords.clear();
+}
+
+void LIOVirtualDeviceDir::Rescan() {
+    const std::vector<std::string> names = RecordNames();
+    std::vector<std::string> gone;
+    for (const auto& [name, service] : mRecords)
+        if (!std::binary_search(names.begin(), names.end(), name)) gone.push_back(name);
+    for (const std::string& name : gone)
+        RecordGone(name);
+    for (const std::string& name : names)
+        RecordWritten(name);
+}
+
+void LIOVirtualDeviceDir::HandleEvents() {
+    alignas(inotify_event) char buffer[4096];
+    ssize_t length;
+    while ((length = read(mInotify, buffer, sizeof buffer)) > 0) {
+        for (char* at = buffer; at < buffer + length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            at += sizeof(inotify_event) + event->len;
+            if (event->mask & IN_Q_OVERFLOW) {
+                Rescan(); // events were lost: compare with the directory itself
+            } else if (event->len > 0 && IsRecordName(event->name)) {
+                if (event->mask & (IN_DELETE | IN_MOVED_FROM))
+                    RecordGone(event->name);
+                else
+                    RecordWritten(event->name);
+            }
+        }
+    }
+}
+
+void LIOVirtualDeviceDir::RecordWritten(const std::string& name) {
+    LIOService service;
+    const bool valid = ReadRecord(RecordPath(name).c_str(), service);
+    auto known = mRecords.find(name);
+    if (known != mRecords.end()) {
+        const int64_t session = service.Int64Value(kIOSessionIDKey, 0);
+        if (valid && known->second.Int64Value(kIOSessionIDKey, 0) == session) {
+            known->second = service;
+            return;
+        }
+        RecordGone(name); // replaced by another device, or no longer a valid record
+    }
+    if (!valid) return;
+    mRecords[name] = service;
+    if (mAdded) mAdded(service);
+}
+
+void LIOVirtualDeviceDir::RecordGone(const std::string& name) {
+    auto known = mRecords.find(name);
+    if (known == mRecords.end()) return;
+    const LIOService service = known->second;
+    mRecords.erase(known);
+    if (mRemoved) mRemoved(service);
+}
