@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The virtual device record that announces one attachment of the simulator: a key=value file
+// written atomically into the record directory and removed when the device leaves.
+class SimRecord {
+public:
+    struct _SInfo {
+        unsigned vendor = 0;
+        unsigned product = 0;
+        std::string vendorName;
+        std::string productName;
+        std::string serial;
+        unsigned location = 0;
+        uint64_t session = 0;
+        std::string tty;
+    };
+
+    SimRecord() = default;
+    ~SimRecord() { Remove(); }
+    SimRecord(const SimRecord&) = delete;
+    SimRecord& operator=(const SimRecord&) = delete;
+
+    // $KALDO_DEVICE_DIR, else $XDG_RUNTIME_DIR/kaldo/devices, else /tmp/kaldo-$UID/devices.
+    static std::string Directory();
+    // A fresh session identifier with bit 62 set, as virtual devices carry.
+    static uint64_t NewSession();
+
+    // Writes NAME.dev (through .NAME.tmp), creating the directory when missing.
+    bool Publish(const std::string& name, const _SInfo& info, std::string& error);
+    void Remove();
+    const std::string& Path() const { return mPath; }
+
+private:
+    std::string mPath;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "SimMemory.h"
+
+#include <string>
+
+// The settings kept by "Parameter Save": a JSON object of the writable parameters' values by
+// identifier, so that a later start finds the saved state.
+class SimStateFile {
+public:
+    explicit SimStateFile(std::string path) : mPath(std::move(path)) {}
+
+    const std::string& Path() const { return mPath; }
+    // Writes every writable parameter atomically (temporary file, then rename).
+    bool Save(const SimCatalog& catalog, const SimMemory& memory, std::string& error) const;
+    // Stores each saved value that the memory accepts; a missing file loads nothing.
+    bool Load(const SimCatalog& catalog, SimMemory& memory, std::string& error) const;
+
+private:
+    std::string mPath;
+};

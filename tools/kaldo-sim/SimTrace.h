@@ -1,0 +1,21 @@
+#pragma once
+
+#include "SimCatalog.h"
+#include "SimFrameParser.h"
+
+#include <string>
+
+// --trace: each frame on stderr in hex, followed by a decoded line.
+class SimTrace {
+public:
+    explicit SimTrace(const SimCatalog& catalog) : mCatalog(catalog) {}
+
+    // direction: "<-" for requests received, "->" for answers sent.
+    void Log(const char* direction, const SimFrame& frame, const char* note = nullptr) const;
+    std::string Describe(const SimFrame& frame) const;
+
+private:
+    std::string Label(int id) const;
+
+    const SimCatalog& mCatalog;
+};

@@ -1,0 +1,138 @@
+// kaldo-sim: a virtual KALDO-1 on a pseudo-terminal.
+#include "SimApp.h"
+
+#include <CLI/CLI.hpp>
+
+#include <climits>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+constexpr int kSerialNumber = 980;
+constexpr int kSerialLength = 10;
+constexpr int kVersionFirst = 990;
+
+// The data file next to the program (build tree), installed, or in the source tree.
+std::string FindDataFile() {
+    std::vector<std::string> candidates;
+    char exe[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        const std::string path(exe, static_cast<size_t>(n));
+        candidates.push_back(path.substr(0, path.rfind('/')) + "/factory.json");
+    }
+    candidates.push_back(KALDO_SIM_DATA_DIR "/factory.json");
+    candidates.push_back(KALDO_SIM_SOURCE_DIR "/factory.json");
+    for (const auto& candidate : candidates)
+        if (access(candidate.c_str(), R_OK) == 0) return candidate;
+    return candidates.back();
+}
+
+std::string SerialCheck(const std::string& serial) {
+    if (serial.size() > kSerialLength) return "at most 10 characters";
+    for (char c : serial)
+        if (c < 32 || c > 126) return "printable characters only";
+    return "";
+}
+
+std::string WordCheck(const std::string& text) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+    return end != text.c_str() && !*end && value <= 0xFFFF ? "" : "a 16-bit word";
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App cli{"A virtual KALDO-1 video switcher on a pseudo-terminal. It publishes a virtual "
+                 "device record (see docs/virtual-devices.md), answers the command link like the "
+                 "switcher and removes the record when it leaves."};
+    std::string dataPath = FindDataFile();
+    std::string serial;
+    std::vector<std::string> versions;
+    std::string statePath;
+    unsigned location = 0;
+    SimApp::_SOptions options;
+    auto& faults = options.faults;
+    std::vector<int> noAnswer;
+
+    cli.add_option("--data", dataPath, "Factory data file: parameter table and factory values")
+        ->capture_default_str()
+        ->check(CLI::ExistingFile);
+    cli.add_option("--serial", serial, "Serial number (USB and identifiers 980-989)")
+        ->check(SerialCheck);
+    cli.add_option("--versions", versions,
+                   "Software, FPGA, USB and PHY version words, e.g. 0x0501,0x0302,0x0101,0x0400")
+        ->expected(4)
+        ->delimiter(',')
+        ->check(WordCheck);
+    cli.add_option("--location", location, "USB location identifier (default from the data file)");
+    cli.add_option("--state", statePath,
+                   "File that \"Parameter Save\" writes and that is loaded at start when present");
+    cli.add_option("--reboot-ms", options.rebootMs, "Time away after a reboot")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    cli.add_flag("--trace", options.trace, "Log every frame on stderr in hex and decoded");
+    cli.add_flag("--print-tty", options.printTty,
+                 "Print only the terminal path on each attachment instead of the status line");
+
+    auto* group = cli.add_option_group("Fault injection");
+    group->add_option("--latency-ms", faults.latencyMs, "Delay every answer")
+        ->check(CLI::NonNegativeNumber);
+    auto* noAnswerOption =
+        group
+            ->add_option("--no-answer", noAnswer,
+                         "Answer nothing, or none of the given commands (e.g. 0x10,0x20)")
+            ->expected(0, CLI::detail::expected_max_vector_size)
+            ->delimiter(',');
+    group
+        ->add_option("--refuse-status", faults.refuseStatus,
+                     "Refuse requests with this status instead of acting on them")
+        ->check(CLI::Range(1, 255));
+    group
+        ->add_option("--refuse-only", faults.refuseOnly,
+                     "Limit --refuse-status to these commands (e.g. 0x20)")
+        ->delimiter(',');
+    group
+        ->add_option("--drop-every", faults.dropEvery, "Lose every n-th request without reading it")
+        ->check(CLI::NonNegativeNumber);
+    group->add_flag("--garbage", faults.garbage, "Send noise bytes before every answer");
+    group
+        ->add_option("--disconnect-after-ms", faults.disconnectAfterMs,
+                     "Unplug (remove the record, close the terminal) and exit after this time")
+        ->check(CLI::NonNegativeNumber);
+    CLI11_PARSE(cli, argc, argv);
+
+    faults.noAnswerAll = noAnswerOption->count() > 0 && noAnswer.empty();
+    faults.noAnswer.insert(noAnswer.begin(), noAnswer.end());
+
+    SimCatalog catalog;
+    std::string error;
+    if (!catalog.Load(dataPath, error)) {
+        std::fprintf(stderr, "kaldo-sim: %s\n", error.c_str());
+        return 1;
+    }
+    if (!serial.empty()) {
+        std::vector<uint8_t> bytes(serial.begin(), serial.end());
+        bytes.resize(kSerialLength, 0);
+        catalog.SetFactoryBytes(kSerialNumber, bytes);
+    }
+    if (!versions.empty()) {
+        std::vector<uint8_t> bytes;
+        for (const auto& word : versions) {
+            const unsigned long value = std::strtoul(word.c_str(), nullptr, 0);
+            bytes.push_back(static_cast<uint8_t>(value));
+            bytes.push_back(static_cast<uint8_t>(value >> 8));
+        }
+        catalog.SetFactoryBytes(kVersionFirst, bytes);
+    }
+    options.location = location ? location : catalog.Device().location;
+
+    SimSwitcher switcher(catalog,
+                         statePath.empty() ? nullptr : std::make_unique<SimStateFile>(statePath));
+    if (!switcher.Start(error)) {
+        std::fprintf(stderr, "kaldo-sim: %s\n", error.c_str());
+        return 1;
+    }
+    SimApp app(switcher, options);
+    return app.Run();
+}
