@@ -1,0 +1,74 @@
+#include "CKdUsbDevice.h"
+
+#include "CKdIONotification.h"
+#include "LMutexLock.h"
+#include "LSerialPort.h"
+
+CKdUsbDevice::CKdUsbDevice(int64_t sessionID, const _SDeviceInfo& info, const char* bsdPath)
+    : LIOUsbDevice(sessionID, info), mBsdPath(bsdPath) {}
+
+LString CKdUsbDevice::BsdPathOf(const LIOService& service) {
+    if (service.StringValue(kIOSerialNumberKey).Length() == 0) return LString();
+    return service.StringValue(kIOTtyPathKey);
+}
+
+LString CKdUsbDevice::BsdPath() {
+    LMutexLock lock(&mPathMutex);
+    if (mBsdPath.Length() == 0) {
+        const LIOService matching = CKdIONotification::MatchingDictionaryUsb();
+        for (const LIOService& service : LIONotification::MatchingServices(matching))
+            if (service.Int64Value(kIOSessionIDKey, 0) == mSessionID) mBsdPath = BsdPathOf(service);
+    }
+    return mBsdPath;
+}
+
+LStream* CKdUsbDevice::CreateStream() {
+    const LString path = BsdPath();
+    if (path.Length() == 0) return nullptr;
+    auto* port = new LSerialPort(path);
+    port->SetSpeed(kLinkSpeed);
+    if (port->Open()) return port;
+    port->ReleaseObject();
+    return nullptr;
+}
+
+LStream* CKdUsbDevice::DeviceStream() {
+    LMutexLock lock(&mMutex);
+    return DeviceStreamLocked();
+}
+
+LStream* CKdUsbDevice::DeviceStreamLocked() {
+    if (!mStream) {
+        LStream* created = CreateStream();
+        if (!created) return nullptr;
+        mStream = created;
+        created->ReleaseObject(); // the held pointer takes over the creator's reference
+    }
+    if (!mStream->IsOpened()) mStream->Open();
+    return mStream->IsOpened() ? mStream.Get() : nullptr;
+}
+
+CKdPrmManager* CKdUsbDevice::PrmManager() {
+    LMutexLock lock(&mMutex);
+    if (!mPrmManager) {
+        if (LStream* stream = DeviceStreamLocked()) {
+            auto* session = new CKdPrmManager;
+            mPrmManager = session;
+            session->ReleaseObject();
+            session->SetDeviceStream(stream);
+        }
+    }
+    return mPrmManager && mPrmManager->IsOnline() ? mPrmManager.Get() : nullptr;
+}
+
+void CKdUsbDevice::CloseDevice() {
+    LMutexLock lock(&mMutex);
+    if (mStream) mStream->Close();
+    mStream = nullptr;
+    mPrmManager = nullptr;
+}
+
+void CKdUsbDevice::RestoreDeviceStream() {
+    LMutexLock lock(&mMutex);
+    if (mPrmManager && !mPrmManager->IsOnline()) mPrmManager->SetDeviceStream(DeviceStreamLocked());
+}
