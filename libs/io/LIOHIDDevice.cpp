@@ -5,7 +5,23 @@
 #include "LIOHIDManager.h"
 
 #include <cerrno>
+#include <cstring>
 #include <mutex>
+
+namespace {
+// HID property keys and the registry keys they read.
+constexpr const char* kPropertyKeys[][2] = {
+    {kIOHIDVendorIDKey, kIOVendorIDKey},     {kIOHIDProductIDKey, kIOProductIDKey},
+    {kIOHIDLocationIDKey, kIOLocationIDKey}, {kIOHIDSerialNumberKey, kIOSerialNumberKey},
+    {kIOHIDProductKey, kIOProductNameKey},   {kIOHIDManufacturerKey, kIOVendorNameKey},
+};
+
+const char* RegistryKey(const char* key) {
+    for (const auto& [property, registry] : kPropertyKeys)
+        if (key && strcmp(key, property) == 0) return registry;
+    return nullptr;
+}
+} // namespace
 
 // Shared by the device and its run-loop source. The device may be opened and closed on another
 // thread than the loop's (the firmware update does), so the source is added and removed by calls
@@ -34,13 +50,11 @@ LIOHIDDevice::~LIOHIDDevice() {
 }
 
 long LIOHIDDevice::IntProperty(const char* key, long defaultValue) const {
-    auto it = mDevice.intProperties.find(key);
-    return it == mDevice.intProperties.end() ? defaultValue : it->second;
+    return mDevice.service.Int64Value(RegistryKey(key), defaultValue);
 }
 
 LString LIOHIDDevice::StringProperty(const char* key) const {
-    auto it = mDevice.stringProperties.find(key);
-    return it == mDevice.stringProperties.end() ? LString() : it->second;
+    return mDevice.service.StringValue(RegistryKey(key));
 }
 
 bool LIOHIDDevice::Open() {

@@ -1,18 +1,18 @@
 #pragma once
 
 #include "LIOHIDObject.h"
+#include "LIOService.h"
 #include "LObjPtr_.h"
 #include "LPipe.h"
 #include "LString.h"
 
-#include <map>
 #include <memory>
-#include <string>
 
 class LHidTransport;
 class LIOHIDManager;
 
-// Property keys of a HID device.
+// Property keys of a HID device; they read the registry entry's idVendor, idProduct,
+// locationID, "USB Serial Number", "USB Product Name" and "USB Vendor Name".
 inline constexpr char kIOHIDVendorIDKey[] = "VendorID";
 inline constexpr char kIOHIDProductIDKey[] = "ProductID";
 inline constexpr char kIOHIDLocationIDKey[] = "LocationID";
@@ -29,9 +29,8 @@ public:
     struct _SDeviceRef {
         enum Transport { kHidraw, kSocket };
         Transport transport = kHidraw;
-        LString path; // the hidraw node or the socket
-        std::map<std::string, long> intProperties;
-        std::map<std::string, LString> stringProperties;
+        LString path;       // the hidraw node or the socket
+        LIOService service; // the USB device's registry entry, or the virtual device's record
     };
 
     static constexpr unsigned long kReportBufferSize = 128;
@@ -39,6 +38,7 @@ public:
     LIOHIDDevice(LIOHIDManager* manager, const _SDeviceRef& device);
     ~LIOHIDDevice() override;
 
+    // A property by its key above; the default (or the empty string) when it is missing.
     long IntProperty(const char* key, long defaultValue) const;
     LString StringProperty(const char* key) const;
 

@@ -17,6 +17,7 @@ public:
     };
 
     // The devices present now that match, each a new device of this manager held only by the
-    // list; hidraw devices first, in enumeration order. The manager need not be open.
+    // list: hidraw devices in enumeration order, then virtual devices in record name order.
+    // The manager need not be open.
     LObjList_<LIOHIDDevice> MatchingDevices(const _SMatching& matching);
 };

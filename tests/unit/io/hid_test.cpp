@@ -1,4 +1,4 @@
-#include "LIOHIDDevice.h"
+#include "LIOHIDManager.h"
 #include "LPollRunLoop.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,8 +41,8 @@ protected:
         mDir = dir;
         mRef.transport = LIOHIDDevice::_SDeviceRef::kSocket;
         mRef.path = (mDir + "/hid.sock").c_str();
-        mRef.intProperties[kIOHIDVendorIDKey] = 0x1209;
-        mRef.stringProperties[kIOHIDSerialNumberKey] = "K1SIM00001";
+        mRef.service.SetValue(kIOVendorIDKey, 0x1209);
+        mRef.service.SetValue(kIOSerialNumberKey, "K1SIM00001");
         mListener = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -53,7 +54,10 @@ protected:
         if (mPeer >= 0) close(mPeer);
         close(mListener);
         unlink(mRef.path);
+        for (const char* name : {"/k1.dev", "/k1-serial.dev"})
+            unlink((mDir + name).c_str());
         rmdir(mDir.c_str());
+        unsetenv("KALDO_DEVICE_DIR");
     }
 
     LIOHIDDevice* NewDevice() {
@@ -183,6 +187,32 @@ TEST_F(HidSocketTest, VanishedPeerIsReportedOnceAndWritesFail) {
     EXPECT_EQ(ReadAll(*device), (Bytes{3}));
     uint8_t byte = 0;
     EXPECT_EQ(device->Write(&byte, 1), 0);
+}
+
+TEST_F(HidSocketTest, VirtualDevicesAreFoundByTheirRecords) {
+    setenv("KALDO_DEVICE_DIR", mDir.c_str(), 1);
+    std::ofstream(mDir + "/k1.dev")
+        << "kind=hid\nvendor=0x1209\nproduct=0x4b31\nserial=K1SIM00001\n"
+           "product_name=KALDO-1\nlocation=0x09100000\nsession=5\n"
+           "socket="
+        << mRef.path.CString() << "\n";
+    std::ofstream(mDir + "/k1-serial.dev")
+        << "kind=serial\nvendor=0x1209\nproduct=0x4b31\nsession=6\ntty=/dev/null\n";
+
+    LIOHIDManager manager;
+    EXPECT_EQ(manager.MatchingDevices({0x1209, 0x4B31, 0x09200000}).Count(), 0);
+    LObjList_<LIOHIDDevice> found = manager.MatchingDevices({0x1209, 0x4B31, 0x09100000});
+    ASSERT_EQ(found.Count(), 1);
+    LIOHIDDevice* device = found.ObjectAtIndex(0);
+    EXPECT_STREQ(device->StringProperty(kIOHIDSerialNumberKey), "K1SIM00001");
+    EXPECT_STREQ(device->StringProperty(kIOHIDProductKey), "KALDO-1");
+    device->SetRunLoop(&mLoop);
+    ASSERT_TRUE(device->Open());
+    Accept();
+    const uint8_t report[] = {0x01, 0x3B, 0x00, 0x00};
+    EXPECT_EQ(device->Write(report, sizeof report), ssize_t(sizeof report));
+    uint8_t message[8];
+    EXPECT_EQ(recv(mPeer, message, sizeof message, 0), ssize_t(sizeof report));
 }
 
 // The firmware update opens, writes, reads and closes the device on its own thread while the

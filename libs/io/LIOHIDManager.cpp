@@ -1,0 +1,67 @@
+#include "LIOHIDManager.h"
+
+#include "LIOVirtualDeviceDir.h"
+#include "LUdevEnumerate.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using _SDeviceRef = LIOHIDDevice::_SDeviceRef;
+
+constexpr unsigned kBusUsb = 0x0003;
+
+// The hidraw nodes of USB HID devices, each with the registry entry of its USB device.
+void AppendHidrawDevices(std::vector<_SDeviceRef>& devices) {
+    LUdev context = LUdev::Create();
+    LUdevEnumerate enumerate(context);
+    if (!enumerate.MatchSubsystem("hidraw")) return;
+    for (const LUdevDevice& node : enumerate.ScanDevices()) {
+        // HID_ID is "BBBB:VVVVVVVV:PPPPPPPP": bus, vendor and product in hex. A Bluetooth
+        // device behind a USB adapter has a USB ancestor too, so the bus must be checked.
+        LString hidID = node.ParentWithSubsystem("hid").Property("HID_ID");
+        unsigned bus = 0, vendor = 0, product = 0;
+        int consumed = 0;
+        if (sscanf(hidID, "%x:%x:%x%n", &bus, &vendor, &product, &consumed) != 3 ||
+            hidID.CString()[consumed] != '\0' || bus != kBusUsb)
+            continue;
+        LUdevDevice usb = node.ParentWithSubsystem("usb", "usb_device");
+        if (!usb || node.Devnode().Length() == 0) continue;
+        _SDeviceRef device{_SDeviceRef::kHidraw, node.Devnode(), LIOService::FromUdevDevice(usb)};
+        device.service.SetValue(kIOVendorIDKey, int64_t(vendor));
+        device.service.SetValue(kIOProductIDKey, int64_t(product));
+        devices.push_back(device);
+    }
+}
+
+// The virtual HID devices that records announce.
+void AppendVirtualDevices(std::vector<_SDeviceRef>& devices) {
+    for (const LIOService& record : LIOVirtualDeviceDir().ReadRecords())
+        if (record.StringValue(kIOKindKey) == "hid")
+            devices.push_back({_SDeviceRef::kSocket, record.StringValue(kIOSocketPathKey), record});
+}
+
+bool Matches(const LIOHIDDevice& device, const LIOHIDManager::_SMatching& matching) {
+    return device.IntProperty(kIOHIDVendorIDKey, -1) == matching.vendorID &&
+           device.IntProperty(kIOHIDProductIDKey, -1) == matching.productID &&
+           (!matching.locationID ||
+            device.IntProperty(kIOHIDLocationIDKey, -1) == *matching.locationID);
+}
+
+} // namespace
+
+LObjList_<LIOHIDDevice> LIOHIDManager::MatchingDevices(const _SMatching& matching) {
+    std::vector<_SDeviceRef> found;
+    AppendHidrawDevices(found);
+    AppendVirtualDevices(found);
+    LObjList_<LIOHIDDevice> list;
+    for (const _SDeviceRef& ref : found) {
+        auto* device = new LIOHIDDevice(this, ref);
+        if (Matches(*device, matching))
+            list << device;
+        else
+            device->ReleaseObject();
+    }
+    return list;
+}
