@@ -1,13 +1,9 @@
 #include "CKdCmdPacket.h"
 #include "CKdCmdParser.h"
 #include "CKdPrmManager.h"
-#include "LStream.h"
+#include "ScriptedPeer.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <random>
@@ -156,84 +152,51 @@ TEST(CmdParser, ResponseValidity) {
     EXPECT_FALSE(CKdCmdParser::IsResponseValid(packet, 0));
 }
 
-// One end of a socket pair as the session's stream.
-class SocketStream : public LStream {
-public:
-    explicit SocketStream(int fd) : mFd(fd) {}
-    ~SocketStream() override { close(mFd); }
-    int Descriptor() const override { return mFd; }
-
-private:
-    int mFd;
-};
-
-// A session whose parser decodes into it; the test plays the switcher.
-struct DecodingFixture : ::testing::Test {
-    ~DecodingFixture() override {
-        LObject::ReleaseObject(session);
-        if (peer >= 0) close(peer);
-    }
-
-    // Binds the session to a socket pair and answers its version request in advance.
-    void Connect() {
-        int fds[2];
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        fcntl(fds[0], F_SETFL, O_NONBLOCK);
-        peer = fds[1];
-        const Bytes version{'M', 'V', 0x95, 1, 9, 0, 1, 0, 2, 0, 3, 0, 4, 0};
-        ASSERT_EQ(write(peer, version.data(), version.size()), ssize_t(version.size()));
-        auto* stream = new SocketStream(fds[0]);
-        session->SetDeviceStream(stream);
-        LObject::ReleaseObject(stream);
-        ASSERT_TRUE(session->IsOnline());
-    }
-
-    void Feed(const Bytes& bytes) { session->KdCmdParser()->ParseData(bytes.data(), bytes.size()); }
-    int Value(long id) { return session->Value(id, 0); }
-
-    CKdPrmManager* session = new CKdPrmManager();
-    int peer = -1;
-};
-
-TEST_F(DecodingFixture, VersionResponseSetsTheFourVersions) {
-    Feed({'M', 'V', 0x95, 0x07, 0x09, 0x00, 0x02, 0x01, 0x34, 0x12, 0x00, 0x03, 0xFF, 0xFF});
-    EXPECT_EQ(Value(990), 0x0102);
-    EXPECT_EQ(Value(992), 0x1234);
-    EXPECT_EQ(Value(994), 0x0300);
-    EXPECT_EQ(Value(996), 0xFFFF);
-    EXPECT_TRUE(session->IsOnline());
+void Feed(CKdPrmManager& session, const Bytes& bytes) {
+    session.KdCmdParser()->ParseData(bytes.data(), bytes.size());
 }
 
-TEST_F(DecodingFixture, MalformedVersionResponsesAreIgnored) {
-    const int before = Value(990);
-    Feed({'M', 'V', 0x90, 0x01, 0x01, 0x00}); // leaves a status byte 0 in the parser's buffer
-    Feed({'M', 'V', 0x95, 0x02, 0x00});
-    Feed({'M', 'V', 0x95, 0x03, 0x09, 0x01, 0x02, 0x01, 0x02, 0x01, 0x02, 0x01, 0x02, 0x01});
-    Feed({'M', 'V', 0x95, 0x04, 0x08, 0x00, 0x02, 0x01, 0x02, 0x01, 0x02, 0x01, 0x02});
-    Feed({'M', 'V', 0x95, 0x05, 0x0A, 0x00, 0x02, 0x01, 0x02, 0x01, 0x02, 0x01, 0x02, 0x01, 0x00});
-    EXPECT_EQ(Value(990), before);
-    EXPECT_FALSE(session->IsOnline()); // no stream: the retried request cannot be sent
+TEST(CmdParserDecoding, VersionResponses) {
+    CKdPrmManager session;
+    Feed(session, {'M', 'V', 0x90, 0x01, 0x01, 0x00}); // leaves a status byte 0 in the buffer
+    Feed(session, {'M', 'V', 0x95, 0x02, 0x00});
+    Feed(session, {'M', 'V', 0x95, 0x03, 0x09, 0x01, 1, 2, 1, 2, 1, 2, 1, 2});
+    Feed(session, {'M', 'V', 0x95, 0x04, 0x08, 0x00, 1, 2, 1, 2, 1, 2, 1});
+    Feed(session, {'M', 'V', 0x95, 0x05, 0x0A, 0x00, 1, 2, 1, 2, 1, 2, 1, 2, 0});
+    EXPECT_EQ(session.Value(990, 0), 0);
+    EXPECT_FALSE(session.IsOnline()); // no stream: the repeated request cannot be sent
+
+    Feed(session,
+         {'M', 'V', 0x95, 0x07, 0x09, 0x00, 0x02, 0x01, 0x34, 0x12, 0x00, 0x03, 0xFF, 0xFF});
+    EXPECT_EQ(session.Value(990, 0), 0x0102);
+    EXPECT_EQ(session.Value(992, 0), 0x1234);
+    EXPECT_EQ(session.Value(994, 0), 0x0300);
+    EXPECT_EQ(session.Value(996, 0), 0xFFFF);
+    EXPECT_TRUE(session.IsOnline());
 }
 
-TEST_F(DecodingFixture, ParameterResponsesStoreOnlyAcceptedAnswers) {
-    Connect();
-    ASSERT_TRUE(session->RequestParameter(180, 2, 0)); // sequence 2
-    ASSERT_TRUE(session->RequestParameter(218, 1, 0)); // sequence 3
-    const int cutType = Value(218);
+TEST(CmdParserDecoding, RefusedParameterAnswersAreNotDecoded) {
+    ScriptedPeer peer; // answers the version request only
+    ScriptedPeer::Device device;
+    peer.SetScript([&](const ScriptedPeer::Packet& packet) {
+        return packet.command == CKdCmdPacket::kCmdReqVersion ? device.Answer(packet)
+                                                              : std::vector<Bytes>();
+    });
+    CKdPrmManager session;
+    session.SetDeviceStream(peer.SessionStream());
+    ASSERT_TRUE(session.RequestParameter(180, 2, 0)); // sequence 2
+    ASSERT_TRUE(session.RequestParameter(218, 1, 0)); // sequence 3
+    const int cutType = session.Value(218, 0);
 
-    Feed({'M', 'V', 0x90, 0x02, 0x03, 0x00, 0x00, 0x0F});
-    EXPECT_EQ(Value(180), 3840);
-
-    // Refusals: no status byte at all (the buffer still holds the previous status 0), or a
-    // non-zero status. Neither is decoded, so the request stays open.
-    Feed({'M', 'V', 0x90, 0x03, 0x00});
-    Feed({'M', 'V', 0x90, 0x03, 0x02, 0x01, 0x01});
-    EXPECT_EQ(Value(218), cutType);
-    EXPECT_EQ(session->ReqPrmAdrs(3), 218);
-
-    // An answer nobody asked for is dropped.
-    Feed({'M', 'V', 0x90, 0x09, 0x03, 0x00, 0x00, 0x03});
-    EXPECT_EQ(Value(180), 3840);
+    Feed(session, {'M', 'V', 0x90, 0x02, 0x03, 0x00, 0x00, 0x0F});
+    EXPECT_EQ(session.Value(180, 0), 3840);
+    // No status byte (the buffer still holds the previous status 0), or a non-zero status: the
+    // answer is not decoded and the request stays open.
+    Feed(session, {'M', 'V', 0x90, 0x03, 0x00});
+    Feed(session, {'M', 'V', 0x90, 0x03, 0x02, 0x01, 0x01});
+    EXPECT_EQ(session.Value(218, 0), cutType);
+    EXPECT_EQ(session.ReqPrmAdrs(3), 218);
+    session.SetDeviceStream(nullptr);
 }
 
 } // namespace
