@@ -44,7 +44,8 @@ bool MakeDirectories(const std::string& path) {
 }
 } // namespace
 
-LIOVirtualDeviceDir::LIOVirtualDeviceDir(const char* path) : mPath(path ? LString(path) : DefaultPath()) {}
+LIOVirtualDeviceDir::LIOVirtualDeviceDir(const char* path)
+    : mPath(path ? LString(path) : DefaultPath()) {}
 
 LIOVirtualDeviceDir::~LIOVirtualDeviceDir() {
     Stop();
@@ -91,12 +92,14 @@ bool LIOVirtualDeviceDir::ReadRecord(const char* path, LIOService& service) {
             }
         }
     }
+    // A device is reached by the path of its kind only.
     const LString kind = service.StringValue(kIOKindKey);
-    const char* pathKey = kind == "serial" ? kIOTtyPathKey
-                          : kind == "hid"  ? kIOSocketPathKey
-                                           : nullptr;
-    if (!pathKey || !service.HasValue(pathKey) || !service.HasValue(kIOVendorIDKey) ||
-        !service.HasValue(kIOProductIDKey) || service.Int64Value(kIOSessionIDKey, 0) <= 0)
+    const bool serial = kind == "serial";
+    if (!serial && !(kind == "hid")) return false;
+    service.RemoveValue(serial ? kIOSocketPathKey : kIOTtyPathKey);
+    if (!service.HasValue(serial ? kIOTtyPathKey : kIOSocketPathKey) ||
+        !service.HasValue(kIOVendorIDKey) || !service.HasValue(kIOProductIDKey) ||
+        service.Int64Value(kIOSessionIDKey, 0) <= 0)
         return false;
     // Keep virtual sessions apart from udev's and from manual entries'.
     const int64_t session = service.Int64Value(kIOSessionIDKey, 0);
