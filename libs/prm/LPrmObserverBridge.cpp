@@ -1,5 +1,16 @@
 #include "LPrmObserverBridge.h"
 
+#include <algorithm>
+
+LPrmObserverBridge::Delegate::~Delegate() {
+    for (LPrmObserverBridge* bridge : mBridges)
+        bridge->mDelegate = nullptr;
+}
+
+LPrmObserverBridge::~LPrmObserverBridge() {
+    SetDelegate(nullptr);
+}
+
 template <class ManagerOrHandle>
 void LPrmObserverBridge::SetupWith(ManagerOrHandle manager, long id, Delegate* delegate) {
     SetDelegate(nullptr);
@@ -19,26 +30,24 @@ void LPrmObserverBridge::Setup(LPrmManagerHandle* handle, long id, Delegate* del
 }
 
 void LPrmObserverBridge::SetDelegate(Delegate* delegate) {
-    mDelegate = delegate ? delegate->mAnchor : std::weak_ptr<Delegate*>();
-}
-
-LPrmObserverBridge::Delegate* LPrmObserverBridge::GetDelegate() const {
-    const std::shared_ptr<Delegate*> anchor = mDelegate.lock();
-    return anchor ? *anchor : nullptr;
+    if (delegate == mDelegate) return;
+    if (mDelegate) std::erase(mDelegate->mBridges, this);
+    mDelegate = delegate;
+    if (mDelegate) mDelegate->mBridges.push_back(this);
 }
 
 bool LPrmObserverBridge::UpdateValue() {
-    if (Delegate* delegate = GetDelegate()) {
-        if (std::optional<bool> changed = delegate->updateValue(this)) return *changed;
+    if (mDelegate) {
+        if (std::optional<bool> changed = mDelegate->updateValue(this)) return *changed;
     }
     return LPrmObserver::UpdateValue();
 }
 
 void LPrmObserverBridge::CheckValueUpdated() {
     LPrmObserver::CheckValueUpdated();
-    if (Delegate* delegate = GetDelegate()) delegate->checkValueUpdated(this);
+    if (mDelegate) mDelegate->checkValueUpdated(this);
 }
 
 void LPrmObserverBridge::ValueUpdated() {
-    if (Delegate* delegate = GetDelegate()) delegate->valueUpdated(this);
+    if (mDelegate) mDelegate->valueUpdated(this);
 }

@@ -2,8 +2,8 @@
 
 #include "LPrmObserver.h"
 
-#include <memory>
 #include <optional>
+#include <vector>
 
 // The observer a widget owns: forwards the observer's events to its view, the delegate.
 class LPrmObserverBridge : public LPrmObserver {
@@ -15,7 +15,8 @@ public:
         Delegate() = default;
         Delegate(const Delegate&) {}
         Delegate& operator=(const Delegate&) { return *this; }
-        virtual ~Delegate() = default;
+        // Detaches every bridge that still refers to this delegate.
+        virtual ~Delegate();
 
         // The value has changed.
         virtual void valueUpdated(LPrmObserverBridge* bridge) {}
@@ -26,11 +27,11 @@ public:
 
     private:
         friend class LPrmObserverBridge;
-        // Expires with the delegate; bridges hold it weakly.
-        std::shared_ptr<Delegate*> mAnchor = std::make_shared<Delegate*>(this);
+        std::vector<LPrmObserverBridge*> mBridges; // the bridges that refer to this delegate
     };
 
     explicit LPrmObserverBridge(LPrmManager* manager = nullptr) : LPrmObserver(manager) {}
+    ~LPrmObserverBridge() override;
 
     // Binds to a parameter, caches its value and sends valueUpdated once.
     virtual void Setup(LPrmManager* manager, long id, Delegate* delegate);
@@ -38,7 +39,7 @@ public:
 
     void SetDelegate(Delegate* delegate);
     // The delegate, or null when none is set or it is gone.
-    Delegate* GetDelegate() const;
+    Delegate* GetDelegate() const { return mDelegate; }
 
     bool UpdateValue() override;
     void CheckValueUpdated() override;
@@ -48,5 +49,5 @@ private:
     template <class ManagerOrHandle>
     void SetupWith(ManagerOrHandle manager, long id, Delegate* delegate);
 
-    std::weak_ptr<Delegate*> mDelegate;
+    Delegate* mDelegate = nullptr; // weak: cleared by the delegate's destructor
 };

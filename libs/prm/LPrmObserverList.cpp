@@ -1,5 +1,7 @@
 #include "LPrmObserverList.h"
 
+#include <utility>
+
 LPrmObserverList::~LPrmObserverList() {
     for (int i = 0; i < Count(); ++i)
         ObjectAtIndex(i)->mRegistered = nullptr;
@@ -11,15 +13,31 @@ int LPrmObserverList::AppendObject(LPrmObserver* observer) {
     return LObjList_<LPrmObserver>::AppendObject(observer);
 }
 
+void LPrmObserverList::RemoveObject(LPrmObserver* observer) {
+    if (mServiceDepth > 0 && observer) {
+        for (int i = 0; i < Count(); ++i) {
+            if (ObjectAtIndex(i) != observer) continue;
+            LObject::RetainObject(observer);
+            mLeftDuringService.push_back(observer);
+            break;
+        }
+    }
+    LObjList_<LPrmObserver>::RemoveObject(observer);
+}
+
 void LPrmObserverList::Service() {
     if (!mDirty) return;
     mDirty = false;
-    // An observer may unregister itself or others while it is called: the count is re-read on
-    // every step, the observer is kept alive until its call returns, and the index advances only
-    // when the slot still holds it, so that no observer is skipped.
+    // Observers may unregister themselves or others while they are called: the count is
+    // re-read on every step, and the index advances only when the slot still holds the observer
+    // just called, so that nobody is skipped.
+    ++mServiceDepth;
     for (int i = 0; i < Count();) {
-        LObjPtr_<LPrmObserver> observer = ObjectAtIndex(i);
+        LPrmObserver* observer = ObjectAtIndex(i);
         observer->CheckValueUpdated();
-        if (ObjectAtIndex(i) == observer.Get()) ++i;
+        if (ObjectAtIndex(i) == observer) ++i;
     }
+    if (--mServiceDepth > 0) return;
+    for (LPrmObserver* observer : std::exchange(mLeftDuringService, {}))
+        LObject::ReleaseObject(observer);
 }

@@ -3,6 +3,8 @@
 #include "LObjList_.h"
 #include "LPrmObserver.h"
 
+#include <vector>
+
 // The observers of one manager with a dirty flag that the manager sets on every change.
 class LPrmObserverList : public LObjList_<LPrmObserver> {
 public:
@@ -13,6 +15,9 @@ public:
 
     // Marks the observer as registered here, then appends it (retained).
     int AppendObject(LPrmObserver* observer) override;
+    // During a service pass the list's reference to a removed observer is released only when
+    // the pass ends, so that an observer may leave while it is being called.
+    void RemoveObject(LPrmObserver* observer) override;
 
     void SetDirty() { mDirty = true; }
     bool IsDirty() const { return mDirty; }
@@ -21,4 +26,6 @@ public:
 
 private:
     bool mDirty = false;
+    int mServiceDepth = 0;
+    std::vector<LPrmObserver*> mLeftDuringService; // each holds the list's former reference
 };

@@ -120,8 +120,10 @@ public:
     }
 
     static Bytes Response(int command, int sequence, const Bytes& data) {
-        Bytes wire = {'M', 'V', uint8_t(command), uint8_t(sequence), uint8_t(data.size())};
-        wire.insert(wire.end(), data.begin(), data.end());
+        Bytes wire = data;
+        const uint8_t header[] = {'M', 'V', uint8_t(command), uint8_t(sequence),
+                                  uint8_t(data.size())};
+        wire.insert(wire.begin(), std::begin(header), std::end(header));
         return wire;
     }
 

@@ -191,6 +191,13 @@ TEST(PrmObserverBridge, AGoneDelegateReceivesNothing) {
     manager.SetValue(1, 3, 0);
     manager.list.Service(); // must not reach the destroyed view
     EXPECT_EQ(bridge.LastValue(), 3);
+
+    // A bridge that goes first leaves nothing behind in its delegate.
+    RecordingDelegate view;
+    auto* shortLived = new LPrmObserverBridge;
+    shortLived->Setup(&manager, 1, &view);
+    LObject::ReleaseObject(shortLived); // the manager's list still holds it
+    manager.list.ObjectAtIndex(manager.list.Count() - 1)->UnregisterObserver();
 }
 
 } // namespace

@@ -18,7 +18,9 @@ TEST(Catalogue, EveryRowIsDescribedWhereItLies) {
             EXPECT_EQ(CKdPrmCatalogue::FindRow(id), &row) << id << " is described twice";
             EXPECT_EQ(info.mWidth, width);
             EXPECT_EQ(info.mRange, row.mRange);
-            if (width == 2) EXPECT_FALSE(manager.PrmInfo(id + 1, info)) << id + 1;
+            if (width == 2) {
+                EXPECT_FALSE(manager.PrmInfo(id + 1, info)) << id + 1;
+            }
             LPrmManager::_SRangeInfo range;
             EXPECT_TRUE(manager.RangeInfo(info.mRange, range)) << id;
         }
