@@ -1,0 +1,45 @@
+#pragma once
+
+#include "CKdIONotification.h"
+#include "LObjPtr_.h"
+#include "LPollRunLoop.h"
+
+#include <cstdio>
+#include <string>
+
+class CtlSession;
+
+// Finds switchers as the utility does (udev and virtual device records, or a serial node given
+// by path), chooses one and opens its command link for a session. Every method returns a
+// CtlStatus code and prints the reason of a failure.
+class CtlDevice {
+public:
+    CtlDevice();
+    ~CtlDevice();
+
+    // Starts discovery; the switchers present are known when it returns. A non-empty manualPath
+    // adds that serial node as a device and makes it the choice.
+    int Start(const std::string& manualPath);
+    // One line per switcher present: serial number, product, location, session, serial node.
+    int PrintList(FILE* out);
+    // The switcher with that serial number, or the only one when serial is empty.
+    int Choose(const std::string& serial);
+    LString ProductName() const;
+    // Opens the chosen switcher's serial node for the session (through a trace stream when
+    // trace is set) and waits for the version answer.
+    int Open(CtlSession& session, bool trace);
+    // Sends the reboot command, closes the link and waits up to waitMs for the switcher to leave
+    // and come back as a new attachment (0: does not wait).
+    int Reboot(CtlSession& session, int waitMs);
+
+private:
+    // Handles run-loop events until done() or waitMs has passed; the final done().
+    template <class Done>
+    bool RunUntil(int waitMs, Done done);
+    LString Serials() const;
+
+    LPollRunLoop mRunLoop;
+    CKdIONotification mNotification;
+    int64_t mManualSession = 0;
+    LObjPtr_<LIOUsbDevice> mDevice;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "CKdPageCatalogue.h"
+#include "CKdPrmManager.h"
+#include "LString.h"
+
+// Values as the pages show them, and texts typed as on a page turned back into stored values.
+// Every row kind of the page catalogue is formatted here and nowhere else.
+class CtlValueText {
+public:
+    using Row = CKdPageCatalogue::_SRow;
+
+    // The identifiers a row shows (a text's length, the six MAC octets...); 0 for an execute
+    // button. Identifiers without a row count with their own width.
+    static int RowSpan(CKdPrmManager& session, const Row& row);
+    static int PrmSpan(CKdPrmManager& session, long id);
+
+    // The row's value as its widget shows it, unit included: "Off", "3840 pix", "1.5 sec",
+    // "100 (0.0 dB)", "02:4b:44:00:00:01", "*--*". A pop-up value outside its items shows as
+    // "[n]".
+    static LString RowText(CKdPrmManager& session, const Row& row);
+    // The value of id as the page whose row starts at id shows it; a plain number without one.
+    static LString PrmText(CKdPrmManager& session, long id);
+    // The label of a parameter, or "parameter N" for one that no page shows.
+    static LString Label(long id);
+
+    // Turns text into the stored value of id: one of the texts the row can show (an item of a
+    // pop-up, "GMT +9:00") or, for numbers, through the row's converter ("1.5" -> 15); raw takes
+    // a plain stored number. False with a one-line reason when id is unknown or read-only or
+    // the value is not one that the parameter takes.
+    static bool ParseValue(CKdPrmManager& session, long id, const char* text, bool raw, int& value,
+                           LString& error);
+};
