@@ -24,7 +24,7 @@ public:
     using Setter = void (*)(const _SPrmInfo& info, int value, long origin);
     using Checker = bool (*)(int& value);
 
-    // Description of one parameter.
+    // What the manager knows of one parameter.
     struct _SPrmInfo {
         void* mStorage = nullptr; // the value inside the manager object
         int32_t mWidth = 0;       // bytes on the device and in storage (1 or 2)

@@ -369,7 +369,9 @@ void CKdPrmManager::Service() {
     mObserverList.Service();
 }
 
-LString CKdPrmManager::FormatVersion(int word) { return CPrmConverterVerInfo::FormatVersion(word); }
+LString CKdPrmManager::FormatVersion(int word) {
+    return CPrmConverterVerInfo::FormatVersion(word);
+}
 
 CKdPrmManager::_SVersionInfo CKdPrmManager::VersionInfo() const {
     auto version = [this](long id) {

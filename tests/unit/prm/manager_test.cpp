@@ -98,6 +98,8 @@ TEST(PrmManager, SetValueClampsRefusesAndNotifiesRealChangesOnly) {
     EXPECT_EQ(manager.Value(2, 0), -3);
     EXPECT_FALSE(manager.SetValue(4, 1, 0)); // unknown
     EXPECT_EQ(manager.Value(4, 0), 0);
+    EXPECT_EQ(manager.ValueRange(3).mMax, 4000);
+    EXPECT_EQ(manager.ValueRange(4).mMax, 0);
 
     const std::vector<TestManager::Change> expected = {{1, 10, 7}, {1, 0, 0}};
     EXPECT_EQ(manager.changes, expected);
@@ -107,18 +109,6 @@ TEST(PrmManager, SetValueClampsRefusesAndNotifiesRealChangesOnly) {
     ASSERT_TRUE(manager.PrmInfo(2, info));
     EXPECT_TRUE(manager.WriteValue(2, info, 100, 1));
     EXPECT_EQ(manager.Value(2, 0), 100);
-}
-
-TEST(PrmManager, ValueRange) {
-    TestManager manager;
-    const LPrmManager::_SRangeInfo range = manager.ValueRange(3);
-    EXPECT_EQ(range.mMin, 0);
-    EXPECT_EQ(range.mMax, 4000);
-    EXPECT_EQ(range.mChecker, nullptr);
-    const LPrmManager::_SRangeInfo unknown = manager.ValueRange(4);
-    EXPECT_EQ(unknown.mMin, 0);
-    EXPECT_EQ(unknown.mMax, 0);
-    EXPECT_EQ(unknown.mChecker, nullptr);
 }
 
 TEST(PrmManager, TextsArePaddedAndReachTheCheckerAsSignedBytes) {

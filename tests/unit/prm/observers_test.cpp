@@ -68,23 +68,6 @@ TEST(PrmObserver, ChangesAreReportedOncePerServicePass) {
     EXPECT_EQ(manager.list.Count(), 0);
 }
 
-TEST(PrmObserver, ForwardsValueOperationsToItsParameter) {
-    ListManager manager;
-    CountingObserver observer(&manager);
-    observer.SetPrmID(4);
-    EXPECT_TRUE(observer.SetStringValue("AB", 2, 1, 0));
-    EXPECT_EQ(observer.Value(0), 'A');
-    EXPECT_STREQ(observer.StringValue(4, 1).CString(), "AB");
-    EXPECT_TRUE(observer.SetValue(7, 0));
-    EXPECT_EQ(manager.Value(4, 0), 7);
-
-    CountingObserver unbound;
-    EXPECT_EQ(unbound.Value(0), 0);
-    EXPECT_FALSE(unbound.SetValue(1, 0));
-    EXPECT_STREQ(unbound.StringValue(4, 1).CString(), "");
-    EXPECT_FALSE(unbound.RegisterObserver());
-}
-
 TEST(PrmObserver, MovesWithItsRegistrationToAnotherManager) {
     ListManager first, second;
     second.SetValue(5, 42, 0);

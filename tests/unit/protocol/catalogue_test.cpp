@@ -91,9 +91,4 @@ TEST(Catalogue, Labels) {
     EXPECT_EQ(CKdPrmManager::PrmLabel(5000), nullptr);
 }
 
-TEST(Catalogue, VersionFormat) {
-    EXPECT_STREQ(CKdPrmManager::FormatVersion(0x0102).CString(), "02.01");
-    EXPECT_STREQ(CKdPrmManager::FormatVersion(0xAB0C).CString(), "0C.AB");
-}
-
 } // namespace
