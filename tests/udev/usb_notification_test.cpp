@@ -109,6 +109,22 @@ protected:
             << description;
     }
 
+    // Publishes a virtual device record as kaldo-sim does: written aside, renamed into place.
+    void Publish(const std::string& name, int session, const char* kind = "serial") const {
+        const std::string temporary = mRecordDir + "/." + name + ".tmp";
+        FILE* file = fopen(temporary.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        fprintf(file,
+                "kind=%s\nvendor=0x%x\nproduct=0x%x\nserial=SIM%d\nlocation=0x09%d00000\n"
+                "session=%d\ntty=/dev/pts/%d\nsocket=/tmp/k%d.sock\n",
+                kind, kKdUsbVendorID, kKdUsbProductID, session, session, session, session, session);
+        fclose(file);
+        ASSERT_EQ(rename(temporary.c_str(), (mRecordDir + "/" + name + ".dev").c_str()), 0);
+    }
+    void Unpublish(const std::string& name) const {
+        ASSERT_EQ(unlink((mRecordDir + "/" + name + ".dev").c_str()), 0);
+    }
+
     void Start() {
         mNotification = std::make_unique<CKdIONotification>();
         mNotification->SetRunLoop(&mLoop);
@@ -122,7 +138,8 @@ protected:
             mLoop.RunOnce(20);
         mLoop.RunOnce(20); // and nothing more arrives
     }
-    std::vector<std::string> ListedSerials() const {
+    std::vector<std::string> ListedSerials() {
+        mLoop.RunOnce(100);
         std::vector<std::string> serials;
         for (int i = 0; i < mNotification->Count(); ++i)
             serials.push_back(mNotification->DeviceAtIndex(i)->mInfo.serialNumber.CString());
@@ -228,6 +245,46 @@ TEST_F(UsbNotificationTest, SerialNodeNeedsASerialNumber) {
                "E: MINOR=1\nA: dev=166:1\n",
                later.Tty().c_str()));
     EXPECT_EQ(device->BsdPath(), "/dev/ttyACM1") << "looked up again while unknown";
+}
+
+TEST_F(UsbNotificationTest, VirtualDevicesShareTheLiveListInArrivalOrder) {
+    using Serials = std::vector<std::string>;
+    EXPECT_EQ(CKdIONotification().AddManualDevice("/dev/ttyUSB7"), 0) << "not armed";
+    Publish("sim-a", 1);
+    Plug(MockUsb{.port = 2, .address = 5, .tty = "ttyACM0"});
+    Start();
+    EXPECT_EQ(ListedSerials(), (Serials{"K1A0001", "SIM1"}));
+
+    Publish("sim-c", 3);
+    EXPECT_EQ(ListedSerials(), (Serials{"K1A0001", "SIM1", "SIM3"}));
+    const int64_t manual = mNotification->AddManualDevice("/dev/ttyUSB7");
+    Publish("sim-b", 2, "hid");
+    EXPECT_EQ(ListedSerials(), (Serials{"K1A0001", "SIM1", "SIM3", "/dev/ttyUSB7", "SIM2"}));
+
+    LObjPtr_<CKdUsbDevice> record = mNotification->DeviceAtIndex(1);
+    EXPECT_EQ(record->mSessionID, kIOVirtualSessionBit | 1);
+    EXPECT_EQ(record->mInfo.locationID, 0x09100000u);
+    EXPECT_EQ(record->VendorProduct(), mNotification->DeviceAtIndex(0)->VendorProduct());
+    EXPECT_EQ(record->BsdPath(), "/dev/pts/1");
+    EXPECT_EQ(mNotification->DeviceAtIndex(4)->BsdPath(), "") << "a bootloader has no tty";
+    CKdUsbDevice* manualDevice = mNotification->DeviceAtIndex(3);
+    EXPECT_EQ(manualDevice->mSessionID, manual);
+    EXPECT_EQ(manual & (kIOVirtualSessionBit | kIOManualSessionBit),
+              kIOVirtualSessionBit | kIOManualSessionBit);
+    EXPECT_EQ(manualDevice->BsdPath(), "/dev/ttyUSB7");
+
+    Unpublish("sim-a");
+    Unpublish("sim-b");
+    Publish("sim-a", 4); // a reboot: a new record with a new session
+    EXPECT_EQ(ListedSerials(), (Serials{"K1A0001", "SIM3", "/dev/ttyUSB7", "SIM4"}));
+    EXPECT_TRUE(record->mRemoved);
+
+    // Rewritten for the same session, a record changes nothing; replaced by another session's,
+    // it is a removal and an arrival.
+    Publish("sim-c", 3);
+    EXPECT_EQ(ListedSerials(), (Serials{"K1A0001", "SIM3", "/dev/ttyUSB7", "SIM4"}));
+    Publish("sim-c", 5);
+    EXPECT_EQ(ListedSerials(), (Serials{"K1A0001", "/dev/ttyUSB7", "SIM4", "SIM5"}));
 }
 
 } // namespace

@@ -99,31 +99,22 @@ TEST(DeviceLink, SessionIsHandedOutOnlyOnceTheSwitcherAnswers) {
     rival->ReleaseObject();
     EXPECT_EQ(rival->DeviceStream(), nullptr);
 
-    // Closing drops stream and session; the next call builds both anew.
-    device->CloseDevice();
-    EXPECT_FALSE(session->DeviceStream()->IsOpened());
-    CKdPrmManager* fresh = device->PrmManager();
-    ASSERT_NE(fresh, nullptr);
-    EXPECT_NE(fresh, session.Get());
-}
-
-TEST(DeviceLink, RestoreGivesAnOfflineSessionItsStreamBack) {
-    ScriptedSwitcher peer;
-    peer.answering = true;
-    LObjPtr_<CKdUsbDevice> device = NewDevice(peer.Path());
-    device->ReleaseObject();
-    CKdPrmManager* session = device->PrmManager();
-    ASSERT_NE(session, nullptr);
-
-    // An update takes the stream away from the session and closes the port.
+    // An update takes the stream away from the session and closes the port; restoring gives
+    // the session the reopened port.
     LStream* stream = device->DeviceStream();
     session->SetDeviceStream(nullptr);
     stream->Close();
     device->RestoreDeviceStream();
     EXPECT_TRUE(session->IsOnline());
     EXPECT_EQ(session->DeviceStream(), device->DeviceStream());
-    EXPECT_TRUE(session->DeviceStream()->IsOpened());
-    EXPECT_EQ(device->PrmManager(), session);
+    EXPECT_TRUE(stream->IsOpened());
+
+    // Closing drops stream and session; the next call builds both anew.
+    device->CloseDevice();
+    EXPECT_FALSE(session->DeviceStream()->IsOpened());
+    CKdPrmManager* fresh = device->PrmManager();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, session.Get());
 }
 
 TEST(DeviceLink, UpdateThreadMayCloseWhileTheMainThreadUsesTheLink) {
@@ -144,19 +135,6 @@ TEST(DeviceLink, UpdateThreadMayCloseWhileTheMainThreadUsesTheLink) {
     updater.join();
     device->CloseDevice();
     EXPECT_NE(device->PrmManager(), nullptr);
-}
-
-TEST(DeviceLink, NoPathMeansNoStream) {
-    LIOUsbDevice::_SDeviceInfo info;
-    info.serialNumber = "K1NOWHERE";
-    LObjPtr_<CKdUsbDevice> device = new CKdUsbDevice(kIOVirtualSessionBit | 99, info);
-    device->ReleaseObject();
-    EXPECT_EQ(device->BsdPath(), "");
-    EXPECT_EQ(device->CreateStream(), nullptr);
-    EXPECT_EQ(device->DeviceStream(), nullptr);
-    EXPECT_EQ(device->PrmManager(), nullptr);
-    device->CloseDevice();
-    device->RestoreDeviceStream();
 }
 
 } // namespace
