@@ -17,6 +17,10 @@ void CtlChangeSet::AddText(long id, int length, const char* text) {
     mItems.push_back({id, length, 0, LString(text)});
 }
 
+int CtlChangeSet::Span(CtlSession& session, const _SItem& item) {
+    return item.mLength ? item.mLength : CtlValueText::PrmSpan(session, item.mPrmID);
+}
+
 bool CtlChangeSet::Differs(CtlSession& session, const _SItem& item) {
     if (item.mLength) return !(session.StringValue(item.mPrmID, item.mLength, 1, 0) == item.mText);
     return session.Value(item.mPrmID, 0) != item.mValue;
@@ -41,40 +45,50 @@ LString CtlChangeSet::Shown(CtlSession& session, const _SItem& item) {
 int CtlChangeSet::Apply(CtlSession& session, bool dryRun, bool verbose, FILE* out) {
     std::vector<CtlSession::_SSpan> all, written;
     for (const _SItem& item : mItems)
-        all.push_back({item.mPrmID,
-                       item.mLength ? item.mLength : CtlValueText::PrmSpan(session, item.mPrmID)});
+        all.push_back({item.mPrmID, Span(session, item)});
     if (int status = session.FetchSpans(all)) return status;
 
-    const int refusals = session.RefusalCount();
-    mChanged = 0;
-    for (size_t i = 0; i < mItems.size(); ++i) {
-        const _SItem& item = mItems[i];
-        const LString label = CtlValueText::Label(item.mPrmID);
+    struct Change {
+        const _SItem* mItem;
+        LString mBefore;
+        LString mWanted;
+    };
+    std::vector<Change> changes;
+    for (const _SItem& item : mItems) {
         if (!Differs(session, item)) {
             if (verbose)
-                std::fprintf(out, "%ld %s: %s (unchanged)\n", item.mPrmID, label.CString(),
+                std::fprintf(out, "%ld %s: %s (unchanged)\n", item.mPrmID,
+                             CtlValueText::Label(item.mPrmID).CString(),
                              Shown(session, item).CString());
             continue;
         }
         const LString before = Shown(session, item);
         Store(session, item, dryRun ? kFromSwitcher : kEdit);
-        std::fprintf(out, "%s%ld %s: %s -> %s\n", dryRun ? "would change " : "", item.mPrmID,
-                     label.CString(), before.CString(), Shown(session, item).CString());
-        written.push_back(all[i]);
+        changes.push_back({&item, before, Shown(session, item)});
+        written.push_back({item.mPrmID, Span(session, item)});
+    }
+    // The read-back also collects the answers to the writes, which went out without a wait.
+    const int status = dryRun ? CtlStatus::kOK : session.FetchSpans(written);
+    if (status == CtlStatus::kNoAnswer) return status;
+
+    mChanged = mKept = 0;
+    for (const Change& change : changes) {
+        const _SItem& item = *change.mItem;
+        const LString label = CtlValueText::Label(item.mPrmID);
+        if (dryRun) {
+            std::fprintf(out, "would change %ld %s: %s -> %s\n", item.mPrmID, label.CString(),
+                         change.mBefore.CString(), change.mWanted.CString());
+        } else if (Differs(session, item)) {
+            std::fprintf(out, "%ld %s: kept %s instead of %s\n", item.mPrmID, label.CString(),
+                         Shown(session, item).CString(), change.mWanted.CString());
+            ++mKept;
+            continue;
+        } else {
+            std::fprintf(out, "%ld %s: %s -> %s\n", item.mPrmID, label.CString(),
+                         change.mBefore.CString(), change.mWanted.CString());
+        }
         ++mChanged;
     }
-    if (dryRun || written.empty()) return CtlStatus::kOK;
-
-    // The read-back also collects the answers to the sets, which went out without a wait.
-    const int status = session.FetchSpans(written);
-    if (status == CtlStatus::kNoAnswer) return status;
-    if (session.RefusalCount() != refusals)
-        return CtlStatus::Fail(CtlStatus::kRefused, "the switcher refused a write: %s",
-                               session.LastRefusal().CString());
-    for (const _SItem& item : mItems)
-        if (Differs(session, item))
-            return CtlStatus::Fail(CtlStatus::kRefused, "the switcher kept %s for %ld (%s)",
-                                   Shown(session, item).CString(), item.mPrmID,
-                                   CtlValueText::Label(item.mPrmID).CString());
-    return CtlStatus::kOK;
+    if (mKept) return CtlStatus::kRefused;
+    return status;
 }

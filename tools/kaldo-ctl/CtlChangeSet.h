@@ -8,8 +8,8 @@
 class CtlSession;
 
 // Values to write to the switcher: numbers and texts. Apply reads the current values, writes
-// only those that differ, prints one line per parameter and reads the written ones back, so
-// a refused or altered write is reported. set, set-text and restore all write through it.
+// only those that differ and reads them back, so that a refused or altered write is reported,
+// not taken for done. set, set-text and restore all write through it.
 class CtlChangeSet {
 public:
     // A stored value for id (already checked against the parameter's range).
@@ -17,11 +17,14 @@ public:
     // A text of length characters from id (characters 32 to 127, at most length of them).
     void AddText(long id, int length, const char* text);
 
-    // Prints "ID LABEL: OLD -> NEW" for each change ("would change" on a dry run, which stores
-    // nothing on the switcher), and "ID LABEL: VALUE (unchanged)" when verbose. A CtlStatus.
+    // Prints one line per parameter written: "ID LABEL: OLD -> NEW", or "ID LABEL: kept OLD
+    // instead of NEW" when the switcher refused or altered it; on a dry run, which writes
+    // nothing, "would change ID LABEL: OLD -> NEW". Verbose adds "ID LABEL: VALUE (unchanged)".
+    // A CtlStatus: kRefused when a write did not take.
     int Apply(CtlSession& session, bool dryRun, bool verbose, FILE* out);
-    int ChangedCount() const { return mChanged; }
     int Count() const { return static_cast<int>(mItems.size()); }
+    int ChangedCount() const { return mChanged; }
+    int KeptCount() const { return mKept; }
 
 private:
     struct _SItem {
@@ -31,10 +34,12 @@ private:
         LString mText;
     };
 
+    static int Span(CtlSession& session, const _SItem& item);
     static bool Differs(CtlSession& session, const _SItem& item);
     static void Store(CtlSession& session, const _SItem& item, long origin);
     static LString Shown(CtlSession& session, const _SItem& item);
 
     std::vector<_SItem> mItems;
     int mChanged = 0;
+    int mKept = 0;
 };

@@ -228,8 +228,11 @@ int CtlCommands::Restore() {
     if (int status = CtlBackup::Load(*mSession, mOptions.mFile.c_str(), changes)) return status;
     if (int status = Connect()) return status;
     const int status = changes.Apply(*mSession, mOptions.mDryRun, mOptions.mVerbose, stdout);
-    std::printf("%d of %d settings %s\n", changes.ChangedCount(), changes.Count(),
+    if (status == CtlStatus::kNoAnswer) return status;
+    std::printf("%d of %d settings %s", changes.ChangedCount(), changes.Count(),
                 mOptions.mDryRun ? "differ" : "changed");
+    if (changes.KeptCount()) std::printf(", %d kept by the switcher", changes.KeptCount());
+    std::printf("\n");
     return status;
 }
 

@@ -85,8 +85,7 @@ int CtlDevice::Open(CtlSession& session, bool trace) {
     case CtlStatus::kOK:
         return CtlStatus::kOK;
     case CtlStatus::kRefused:
-        return CtlStatus::Fail(CtlStatus::kRefused, "%s refused the version request: %s", serial,
-                               session.LastRefusal().CString());
+        return CtlStatus::kRefused; // already printed
     default:
         return CtlStatus::Fail(CtlStatus::kNoAnswer, "no answer from %s to %d version requests",
                                serial, CtlSession::kConnectAttempts);
@@ -115,9 +114,7 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs) {
     if (sent == CKdPrmManager::kSendFailed)
         return CtlStatus::Fail(CtlStatus::kOther, "cannot send the reboot command to %s",
                                serial.CString());
-    if (session.RefusalCount() != refusals)
-        return CtlStatus::Fail(CtlStatus::kRefused, "%s refused to reboot: %s", serial.CString(),
-                               session.LastRefusal().CString());
+    if (session.RefusalCount() != refusals) return CtlStatus::kRefused; // already printed
     if (LStream* stream = session.DeviceStream()) stream->Close();
     session.SetDeviceStream(nullptr);
     std::printf("%s is rebooting\n", serial.CString());

@@ -1,19 +1,29 @@
 #include "CtlSession.h"
 
+#include "CtlPacketText.h"
 #include "CtlStatus.h"
 
 #include <algorithm>
 
+CtlSession::CtlSession() : mSent(256, CKdCmdPacket(0, 0)) {}
+
 int CtlSession::Connect(LStream* stream) {
+    const int refusals = mRefusalCount;
     SetDeviceStream(stream); // the first version request
-    for (int attempt = 1; attempt < kConnectAttempts; ++attempt)
+    for (int attempt = 1;; ++attempt) {
+        if (mRefusalCount != refusals) return CtlStatus::kRefused;
+        if (attempt == kConnectAttempts) return CtlStatus::kNoAnswer;
         if (IsOnline()) return CtlStatus::kOK; // asks again while offline
-    return mRefusalCount ? CtlStatus::kRefused : CtlStatus::kNoAnswer;
+    }
 }
 
 int CtlSession::Fetch(long id, int count) {
     const int refusals = mRefusalCount;
-    if (!RequestParameter(id, count, kRequestWaitMs)) return CtlStatus::kNoAnswer;
+    if (!RequestParameter(id, count, kRequestWaitMs))
+        return CtlStatus::Fail(
+            CtlStatus::kNoAnswer,
+            "no answer from the switcher within %d ms to the request of %ld..%ld", kRequestWaitMs,
+            id, id + count - 1);
     return mRefusalCount == refusals ? CtlStatus::kOK : CtlStatus::kRefused;
 }
 
@@ -37,17 +47,28 @@ int CtlSession::FetchSpans(std::vector<_SSpan> spans) {
             runs.push_back(span);
         }
     }
-    for (const _SSpan& run : runs)
-        if (int status = Fetch(run.mFirst, run.mCount)) return status;
-    return CtlStatus::kOK;
+    int result = CtlStatus::kOK;
+    for (const _SSpan& run : runs) {
+        const int status = Fetch(run.mFirst, run.mCount);
+        if (status == CtlStatus::kNoAnswer) return status;
+        result = result ? result : status;
+    }
+    return result;
+}
+
+int CtlSession::SendCmdPacket(const CKdCmdPacket& packet, int waitMs) {
+    mSent[packet.mSequence] = packet;
+    return CKdPrmManager::SendCmdPacket(packet, waitMs);
 }
 
 void CtlSession::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) {
     const bool response = packet.mCommand & CKdCmdPacket::kResponse;
     if (response && (packet.mLength < 1 || packet.mData[0] != 0)) {
         ++mRefusalCount;
-        mLastRefusal.Format("answer 0x%02x to #%d has status %d", packet.mCommand, packet.mSequence,
-                            packet.mLength < 1 ? -1 : packet.mData[0]);
+        const CKdCmdPacket& request = mSent[packet.mSequence];
+        CtlStatus::Note("the switcher refused \"%s\" with status %d",
+                        CtlPacketText::Describe(request).CString(),
+                        packet.mLength < 1 ? -1 : packet.mData[0]);
     }
     CKdPrmManager::PacketCompleted(parser, packet);
 }

@@ -14,10 +14,6 @@ public:
     CtlTraceStream(LStream* inner, FILE* out);
     ~CtlTraceStream() override;
 
-    // One line of text for a packet; requested gives the first identifier asked for by the
-    // request that a parameter answer belongs to (-1 when not known).
-    static LString Describe(const CKdCmdPacket& packet, long requested);
-
     bool IsOpened() const override { return mInner->IsOpened(); }
     bool Open() override { return mInner->Open(); }
     void Close() override { mInner->Close(); }
