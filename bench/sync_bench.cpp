@@ -1,4 +1,4 @@
-#include "CKdPageRequests.h"
+#include "CKdPageCatalogue.h"
 #include "CKdPrmManager.h"
 #include "ScriptedPeer.h"
 
@@ -38,8 +38,8 @@ void BM_FullSync(benchmark::State& state) {
     for (auto _ : state) {
         const double cpuStart = ThreadCpuSeconds();
         const double wallStart = WallSeconds();
-        for (const auto& page : CKdPageRequests::kAllPages)
-            complete &= session.RequestParameters(page.mTable, CKdPrmManager::kRequestWaitMs);
+        for (const auto& page : CKdPageCatalogue::Pages())
+            complete &= session.RequestParameters(page.mRequests, CKdPrmManager::kRequestWaitMs);
         sessionCpu += ThreadCpuSeconds() - cpuStart;
         wall += WallSeconds() - wallStart;
     }

@@ -1,5 +1,7 @@
 #include "CKdPageCatalogue.h"
 
+#include "CKdPageRequests.h"
+
 #include "LPrmConverters.h"
 
 #include <strings.h>
@@ -309,73 +311,42 @@ const Row kOthersOthers[] = {
     Exec("Parameter Save", 1000),
 };
 
-using Req = CKdPrmManager::_SPrmReqInfo;
-
-// Request tables: first identifier and count of consecutive identifiers (bytes), ended by count 0.
-const Req kInputMainReq[] = {{102, 2}, {103, 2}, {104, 2}, {0, 0}};
-const Req kInputSubReq[] = {{112, 2}, {113, 2}, {114, 2}, {0, 0}};
-const Req kInputNoSigReq[] = {{120, 4}, {0, 0}};
-const Req kStillReq[] = {{130, 9}, {0, 0}};
-const Req kAudioReq[] = {{140, 2}, {150, 2}, {160, 1}, {0, 0}};
-const Req kRoiGeneralReq[] = {{170, 10}, {0, 0}};
-const Req kRoiSettingReq[] = {{180, 2}, {182, 2}, {184, 2}, {186, 1}, {190, 2},
-                              {192, 2}, {194, 2}, {196, 1}, {0, 0}};
-const Req kRoiPreset14Req[] = {{320, 2}, {322, 2}, {324, 2}, {326, 1}, {330, 2}, {332, 2},
-                               {334, 2}, {336, 1}, {340, 2}, {342, 2}, {344, 2}, {346, 1},
-                               {350, 2}, {352, 2}, {354, 2}, {356, 1}, {0, 0}};
-const Req kRoiPreset58Req[] = {{360, 2}, {362, 2}, {364, 2}, {366, 1}, {370, 2}, {372, 2},
-                               {374, 2}, {376, 1}, {380, 2}, {382, 2}, {384, 2}, {386, 1},
-                               {390, 2}, {392, 2}, {394, 2}, {396, 1}, {0, 0}};
-const Req kMixEfxGeneralReq[] = {{200, 2}, {202, 2}, {204, 2}, {210, 6}, {0, 0}};
-const Req kMixEfxCutReq[] = {{218, 73}, {0, 0}};
-const Req kMixEfxWipeReq[] = {{220, 6}, {0, 0}};
-const Req kMixEfxPinPReq[] = {{230, 9}, {0, 0}};
-const Req kMixEfxSplitReq[] = {{240, 9}, {0, 0}};
-const Req kMixEfxAlphaReq[] = {{250, 5}, {0, 0}};
-const Req kMixEfxFadeReq[] = {{270, 3}, {291, 2}, {0, 0}};
-const Req kMixEfxErrDetReq[] = {{431, 12}, {0, 0}};
-const Req kOutputReq[] = {{300, 2}, {310, 2}, {313, 1}, {0, 0}};
-const Req kSystemGeneralReq[] = {{401, 1}, {403, 1}, {0, 0}};
-const Req kSystemSyncReq[] = {{410, 2}, {412, 2}, {414, 2}, {421, 1}, {0, 0}};
-const Req kSystemPanelReq[] = {{420, 1}, {422, 2}, {0, 0}};
-const Req kSntpServerReq[] = {{500, 4}, {0, 0}};
-const Req kSntpCurrentReq[] = {{510, 7}, {0, 0}};
-const Req kSnmpManagerReq[] = {{600, 4}, {0, 0}};
-const Req kSnmpTrapNameReq[] = {{610, 5}, {620, 64}, {690, 64}, {760, 64}, {830, 64}, {0, 0}};
-const Req kOthersIPReq[] = {{900, 4}, {910, 4}, {920, 4}, {0, 0}};
-const Req kOthersOthersReq[] = {{930, 16}, {950, 16}, {970, 6}, {980, 10}, {990, 8}, {0, 0}};
-
 using Page = CKdPageCatalogue::_SPage;
+namespace R = CKdPageRequests;
 
 // group, leaf, page class, request table, value width, rows
 const Page kPages[] = {
-    {"Input", "Main", "KdPrmViewInputMain", kInputMainReq, 130, kInputMain},
-    {"Input", "Sub", "KdPrmViewInputSub", kInputSubReq, 130, kInputSub},
-    {"Input", "No Signal", "KdPrmViewInputNoSig", kInputNoSigReq, 130, kInputNoSig},
-    {"Still", "Capture/Erase", "KdPrmViewStill", kStillReq, 130, kStill},
-    {"Audio", "Main/Sub/Output", "KdPrmViewAudio", kAudioReq, 130, kAudio},
-    {"ROI", "General", "KdPrmViewRoiGeneral", kRoiGeneralReq, 130, kRoiGeneral},
-    {"ROI", "Setting", "KdPrmViewRoiSetting", kRoiSettingReq, 130, kRoiSetting},
-    {"ROI", "Preset 1-4", "KdPrmViewRoiPreset14Setting", kRoiPreset14Req, 130, kRoiPreset14},
-    {"ROI", "Preset 5-8", "KdPrmViewRoiPreset58Setting", kRoiPreset58Req, 130, kRoiPreset58},
-    {"Mix/Effect", "General", "KdPrmViewMixEfxGeneral", kMixEfxGeneralReq, 130, kMixEfxGeneral},
-    {"Mix/Effect", "Cut/Mix", "KdPrmViewMixEfxCut", kMixEfxCutReq, 130, kMixEfxCut},
-    {"Mix/Effect", "Wipe", "KdPrmViewMixEfxWipe", kMixEfxWipeReq, 130, kMixEfxWipe},
-    {"Mix/Effect", "PinP", "KdPrmViewMixEfxPinP", kMixEfxPinPReq, 130, kMixEfxPinP},
-    {"Mix/Effect", "Split", "KdPrmViewMixEfxSplit", kMixEfxSplitReq, 130, kMixEfxSplit},
-    {"Mix/Effect", "Alpha", "KdPrmViewMixEfxAlpha", kMixEfxAlphaReq, 130, kMixEfxAlpha},
-    {"Mix/Effect", "Fade/AutoSw", "KdPrmViewMixEfxFade", kMixEfxFadeReq, 130, kMixEfxFade},
-    {"Mix/Effect", "Error Detect", "KdPrmViewMixEfxErrDet", kMixEfxErrDetReq, 130, kMixEfxErrDet},
-    {"Output", "Main/Sub", "KdPrmViewOutput", kOutputReq, 120, kOutput},
-    {"System", "General", "KdPrmViewSystemGeneral", kSystemGeneralReq, 130, kSystemGeneral},
-    {"System", "Sync", "KdPrmViewSystemSync", kSystemSyncReq, 130, kSystemSync},
-    {"System", "Panel/UDP", "KdPrmViewSystemPanel", kSystemPanelReq, 130, kSystemPanel},
-    {"SNTP", "Server", "KdPrmViewSNTPServer", kSntpServerReq, 130, kSntpServer},
-    {"SNTP", "Current", "KdPrmViewSNTPCurrent", kSntpCurrentReq, 130, kSntpCurrent},
-    {"SNMP", "Manager", "KdPrmViewSNMPManager", kSnmpManagerReq, 120, kSnmpManager},
-    {"SNMP", "Trap/Name", "KdPrmViewSNMPTrapName", kSnmpTrapNameReq, 120, kSnmpTrapName},
-    {"USB Only", "IP", "KdPrmViewOthersIP", kOthersIPReq, 130, kOthersIP},
-    {"USB Only", "Others", "KdPrmViewOthersOthers", kOthersOthersReq, 130, kOthersOthers},
+    {"Input", "Main", "KdPrmViewInputMain", R::KdPrmViewInputMain, 130, kInputMain},
+    {"Input", "Sub", "KdPrmViewInputSub", R::KdPrmViewInputSub, 130, kInputSub},
+    {"Input", "No Signal", "KdPrmViewInputNoSig", R::KdPrmViewInputNoSig, 130, kInputNoSig},
+    {"Still", "Capture/Erase", "KdPrmViewStill", R::KdPrmViewStill, 130, kStill},
+    {"Audio", "Main/Sub/Output", "KdPrmViewAudio", R::KdPrmViewAudio, 130, kAudio},
+    {"ROI", "General", "KdPrmViewRoiGeneral", R::KdPrmViewRoiGeneral, 130, kRoiGeneral},
+    {"ROI", "Setting", "KdPrmViewRoiSetting", R::KdPrmViewRoiSetting, 130, kRoiSetting},
+    {"ROI", "Preset 1-4", "KdPrmViewRoiPreset14Setting", R::KdPrmViewRoiPreset14Setting, 130,
+     kRoiPreset14},
+    {"ROI", "Preset 5-8", "KdPrmViewRoiPreset58Setting", R::KdPrmViewRoiPreset58Setting, 130,
+     kRoiPreset58},
+    {"Mix/Effect", "General", "KdPrmViewMixEfxGeneral", R::KdPrmViewMixEfxGeneral, 130,
+     kMixEfxGeneral},
+    {"Mix/Effect", "Cut/Mix", "KdPrmViewMixEfxCut", R::KdPrmViewMixEfxCut, 130, kMixEfxCut},
+    {"Mix/Effect", "Wipe", "KdPrmViewMixEfxWipe", R::KdPrmViewMixEfxWipe, 130, kMixEfxWipe},
+    {"Mix/Effect", "PinP", "KdPrmViewMixEfxPinP", R::KdPrmViewMixEfxPinP, 130, kMixEfxPinP},
+    {"Mix/Effect", "Split", "KdPrmViewMixEfxSplit", R::KdPrmViewMixEfxSplit, 130, kMixEfxSplit},
+    {"Mix/Effect", "Alpha", "KdPrmViewMixEfxAlpha", R::KdPrmViewMixEfxAlpha, 130, kMixEfxAlpha},
+    {"Mix/Effect", "Fade/AutoSw", "KdPrmViewMixEfxFade", R::KdPrmViewMixEfxFade, 130, kMixEfxFade},
+    {"Mix/Effect", "Error Detect", "KdPrmViewMixEfxErrDet", R::KdPrmViewMixEfxErrDet, 130,
+     kMixEfxErrDet},
+    {"Output", "Main/Sub", "KdPrmViewOutput", R::KdPrmViewOutput, 120, kOutput},
+    {"System", "General", "KdPrmViewSystemGeneral", R::KdPrmViewSystemGeneral, 130, kSystemGeneral},
+    {"System", "Sync", "KdPrmViewSystemSync", R::KdPrmViewSystemSync, 130, kSystemSync},
+    {"System", "Panel/UDP", "KdPrmViewSystemPanel", R::KdPrmViewSystemPanel, 130, kSystemPanel},
+    {"SNTP", "Server", "KdPrmViewSNTPServer", R::KdPrmViewSNTPServer, 130, kSntpServer},
+    {"SNTP", "Current", "KdPrmViewSNTPCurrent", R::KdPrmViewSNTPCurrent, 130, kSntpCurrent},
+    {"SNMP", "Manager", "KdPrmViewSNMPManager", R::KdPrmViewSNMPManager, 120, kSnmpManager},
+    {"SNMP", "Trap/Name", "KdPrmViewSNMPTrapName", R::KdPrmViewSNMPTrapName, 120, kSnmpTrapName},
+    {"USB Only", "IP", "KdPrmViewOthersIP", R::KdPrmViewOthersIP, 130, kOthersIP},
+    {"USB Only", "Others", "KdPrmViewOthersOthers", R::KdPrmViewOthersOthers, 130, kOthersOthers},
 };
 
 } // namespace

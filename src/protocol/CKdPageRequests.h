@@ -53,38 +53,4 @@ inline constexpr Req KdPrmViewOthersIP[] = {{900, 4}, {910, 4}, {920, 4}, {0, 0}
 inline constexpr Req KdPrmViewOthersOthers[] = {{930, 16}, {950, 16}, {970, 6},
                                                 {980, 10}, {990, 8},  {0, 0}};
 
-// Every page's table with the page's class name, in menu order.
-struct _SPageRequests {
-    const char* mPageClass;
-    const Req* mTable;
-};
-inline constexpr _SPageRequests kAllPages[] = {
-    {"KdPrmViewInputMain", KdPrmViewInputMain},
-    {"KdPrmViewInputSub", KdPrmViewInputSub},
-    {"KdPrmViewInputNoSig", KdPrmViewInputNoSig},
-    {"KdPrmViewStill", KdPrmViewStill},
-    {"KdPrmViewAudio", KdPrmViewAudio},
-    {"KdPrmViewRoiGeneral", KdPrmViewRoiGeneral},
-    {"KdPrmViewRoiSetting", KdPrmViewRoiSetting},
-    {"KdPrmViewRoiPreset14Setting", KdPrmViewRoiPreset14Setting},
-    {"KdPrmViewRoiPreset58Setting", KdPrmViewRoiPreset58Setting},
-    {"KdPrmViewMixEfxGeneral", KdPrmViewMixEfxGeneral},
-    {"KdPrmViewMixEfxCut", KdPrmViewMixEfxCut},
-    {"KdPrmViewMixEfxWipe", KdPrmViewMixEfxWipe},
-    {"KdPrmViewMixEfxPinP", KdPrmViewMixEfxPinP},
-    {"KdPrmViewMixEfxSplit", KdPrmViewMixEfxSplit},
-    {"KdPrmViewMixEfxAlpha", KdPrmViewMixEfxAlpha},
-    {"KdPrmViewMixEfxFade", KdPrmViewMixEfxFade},
-    {"KdPrmViewMixEfxErrDet", KdPrmViewMixEfxErrDet},
-    {"KdPrmViewOutput", KdPrmViewOutput},
-    {"KdPrmViewSystemGeneral", KdPrmViewSystemGeneral},
-    {"KdPrmViewSystemSync", KdPrmViewSystemSync},
-    {"KdPrmViewSystemPanel", KdPrmViewSystemPanel},
-    {"KdPrmViewSNTPServer", KdPrmViewSNTPServer},
-    {"KdPrmViewSNTPCurrent", KdPrmViewSNTPCurrent},
-    {"KdPrmViewSNMPManager", KdPrmViewSNMPManager},
-    {"KdPrmViewSNMPTrapName", KdPrmViewSNMPTrapName},
-    {"KdPrmViewOthersIP", KdPrmViewOthersIP},
-    {"KdPrmViewOthersOthers", KdPrmViewOthersOthers},
-};
 } // namespace CKdPageRequests
