@@ -353,16 +353,16 @@ TEST(KaldoCtl, EventGoesOutAndTheReplyLineIsPrinted) {
         to.sin_family = AF_INET;
         to.sin_port = htons(replyPort);
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const char reply[] = "Main In Audio Level:100";
+        const char reply[] = "175:ROI Auto Time:5sec:4";
         sendto(utility.fd, reply, sizeof reply - 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     });
-    CtlResult event = RunCtl("/nonexistent", {"event", "Rotate:enc:1:141:0:1", "--port",
+    CtlResult event = RunCtl("/nonexistent", {"event", "Rotate:enc:1:175:0:1", "--port",
                                               std::to_string(utility.port), "--reply-port",
                                               std::to_string(replyPort)});
     answer.join();
-    EXPECT_EQ(received, "Rotate:enc:1:141:0:1"); // one datagram, no terminator
+    EXPECT_EQ(received, "Rotate:enc:1:175:0:1"); // one datagram, no terminator
     EXPECT_EQ(event.code, kOK) << event.err;
-    EXPECT_EQ(event.out, "Main In Audio Level:100\n");
+    EXPECT_EQ(event.out, "175:ROI Auto Time:5sec:4\n");
 
     CtlResult unanswered =
         RunCtl("/nonexistent", {"event", "KeyDown:save", "--port", std::to_string(utility.port),
