@@ -35,10 +35,21 @@ std::string SerialCheck(const std::string& serial) {
     return "";
 }
 
-std::string WordCheck(const std::string& text) {
+// A number (decimal or 0x hex) up to max.
+std::string NumberCheck(const std::string& text, unsigned long max) {
     char* end = nullptr;
     const unsigned long value = std::strtoul(text.c_str(), &end, 0);
-    return end != text.c_str() && !*end && value <= 0xFFFF ? "" : "a 16-bit word";
+    return end != text.c_str() && !*end && value <= max ? ""
+                                                        : "a number up to " + std::to_string(max);
+}
+
+std::string WordCheck(const std::string& text) {
+    return NumberCheck(text, 0xFFFF);
+}
+
+// A command code; empty stands for the bare option.
+std::string CommandCheck(const std::string& text) {
+    return text.empty() ? "" : NumberCheck(text, 0xFF);
 }
 } // namespace
 
@@ -53,7 +64,7 @@ int main(int argc, char** argv) {
     unsigned location = 0;
     SimApp::_SOptions options;
     auto& faults = options.faults;
-    std::vector<int> noAnswer;
+    std::vector<std::string> noAnswer;
 
     cli.add_option("--data", dataPath, "Factory data file: parameter table and factory values")
         ->capture_default_str()
@@ -83,7 +94,8 @@ int main(int argc, char** argv) {
             ->add_option("--no-answer", noAnswer,
                          "Answer nothing, or none of the given commands (e.g. 0x10,0x20)")
             ->expected(0, CLI::detail::expected_max_vector_size)
-            ->delimiter(',');
+            ->delimiter(',')
+            ->check(CommandCheck);
     group
         ->add_option("--refuse-status", faults.refuseStatus,
                      "Refuse requests with this status instead of acting on them")
@@ -100,10 +112,27 @@ int main(int argc, char** argv) {
         ->add_option("--disconnect-after-ms", faults.disconnectAfterMs,
                      "Unplug (remove the record, close the terminal) and exit after this time")
         ->check(CLI::NonNegativeNumber);
+    cli.footer(R"(On each attachment it prints "kaldo-sim: KALDO-1 serial SERIAL on TTY" (or only
+TTY with --print-tty) and writes a record into $KALDO_DEVICE_DIR, else
+$XDG_RUNTIME_DIR/kaldo/devices, else /tmp/kaldo-$UID/devices. SIGINT, SIGTERM and SIGHUP
+remove the record and end it.
+
+Answers: request code + 0x80, the same sequence number, a status byte: 0 done,
+1 unknown command, 2 malformed request, 3 refused (read-only, undefined or out of range;
+nothing of the write is stored), 4 firmware checksum mismatch, 5 action failed.
+0x15 versions; 0x10 read up to 58 bytes; 0x20 write a run of bytes; 0x31/0x32/0x33 firmware
+(sum checked); 0x40 answer, leave, come back after --reboot-ms as a new attachment.
+
+Execute identifiers act on a non-zero value: 132/133 still capture/erase (131 = memory),
+173/174 copy preset 171 into layer 172, 178 save layer 176 into preset 177, 206/207 transition
+to main/sub, 208 toggle transition, 209 toggle fades, 998 reboot, 999 factory values,
+1000 save (into --state when given). 187-189/197-199 move size/H/V of layer 1/2 per 0.1 s.
+See docs/kaldo-sim.md.)");
     CLI11_PARSE(cli, argc, argv);
 
-    faults.noAnswerAll = noAnswerOption->count() > 0 && noAnswer.empty();
-    faults.noAnswer.insert(noAnswer.begin(), noAnswer.end());
+    for (const auto& command : noAnswer)
+        if (!command.empty()) faults.noAnswer.insert(std::stoi(command, nullptr, 0));
+    faults.noAnswerAll = noAnswerOption->count() > 0 && faults.noAnswer.empty();
 
     SimCatalog catalog;
     std::string error;

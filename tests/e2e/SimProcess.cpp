@@ -1,0 +1,199 @@
+#include "SimProcess.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+int MsLeft(Clock::time_point end) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+    return std::max(0, static_cast<int>(left.count()));
+}
+} // namespace
+
+SimProcess::SimProcess(std::vector<std::string> arguments) {
+    char dir[] = "/tmp/kaldo-e2e-XXXXXX";
+    if (mkdtemp(dir)) mDeviceDir = dir;
+    int output[2];
+    if (mDeviceDir.empty() || pipe2(output, O_CLOEXEC) != 0) return;
+    arguments.insert(arguments.begin(), KALDO_SIM_EXE);
+    mPid = fork();
+    if (mPid == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        setenv("KALDO_DEVICE_DIR", mDeviceDir.c_str(), 1);
+        std::vector<char*> argv;
+        for (auto& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(output[1]);
+    mOutput = output[0];
+}
+
+SimProcess::~SimProcess() {
+    if (mPid > 0 && Terminate() < 0) {
+        kill(mPid, SIGKILL);
+        waitpid(mPid, nullptr, 0);
+    }
+    if (mOutput >= 0) close(mOutput);
+    for (const auto& [name, fields] : Records())
+        unlink((mDeviceDir + "/" + name).c_str());
+    if (!mDeviceDir.empty()) rmdir(mDeviceDir.c_str());
+}
+
+std::string SimProcess::NextTty(int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string line;
+    char c;
+    pollfd fd{mOutput, POLLIN, 0};
+    while (poll(&fd, 1, MsLeft(end)) > 0 && read(mOutput, &c, 1) == 1) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        const size_t on = line.rfind(" on ");
+        if (on != std::string::npos) return line.substr(on + 4);
+        if (!line.empty() && line[0] == '/') return line;
+        line.clear();
+    }
+    return "";
+}
+
+std::map<std::string, std::map<std::string, std::string>> SimProcess::Records() const {
+    std::map<std::string, std::map<std::string, std::string>> records;
+    DIR* dir = opendir(mDeviceDir.c_str());
+    if (!dir) return records;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name[0] == '.' || name.size() < 4 || name.compare(name.size() - 4, 4, ".dev") != 0)
+            continue;
+        std::ifstream in(mDeviceDir + "/" + name);
+        auto& fields = records[name];
+        for (std::string line; std::getline(in, line);) {
+            const size_t equals = line.find('=');
+            if (equals != std::string::npos)
+                fields[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    closedir(dir);
+    return records;
+}
+
+int SimProcess::Terminate() {
+    if (mPid <= 0) return -1;
+    kill(mPid, SIGTERM);
+    return WaitExit(3000);
+}
+
+int SimProcess::WaitExit(int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    while (mPid > 0) {
+        if (waitpid(mPid, &status, WNOHANG) == mPid) {
+            mPid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (MsLeft(end) == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return -1;
+}
+
+SimLink::SimLink(const std::string& tty) {
+    mFd = open(tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios settings{};
+    if (mFd >= 0 && tcgetattr(mFd, &settings) == 0) {
+        cfmakeraw(&settings);
+        tcsetattr(mFd, TCSANOW, &settings);
+    }
+}
+
+SimLink::~SimLink() {
+    if (mFd >= 0) close(mFd);
+}
+
+bool SimLink::SendBytes(const std::vector<uint8_t>& bytes) {
+    return mFd >= 0 && write(mFd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+}
+
+bool SimLink::Send(uint8_t command, uint8_t sequence, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> bytes = {'M', 'V', command, sequence, uint8_t(data.size())};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return SendBytes(bytes);
+}
+
+bool SimLink::ReadByte(uint8_t& byte, int timeoutMs) {
+    pollfd fd{mFd, POLLIN, 0};
+    if (poll(&fd, 1, timeoutMs) <= 0 || !(fd.revents & POLLIN)) return false;
+    return read(mFd, &byte, 1) == 1;
+}
+
+std::optional<SimLink::Frame> SimLink::Receive(int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    uint8_t byte = 0, previous = 0;
+    size_t taken = 0;
+    while (!(previous == 'M' && byte == 'V')) {
+        previous = byte;
+        if (!ReadByte(byte, MsLeft(end))) return std::nullopt;
+        ++taken;
+    }
+    mSkipped += taken - 2;
+    Frame frame;
+    uint8_t length = 0;
+    if (!ReadByte(frame.command, MsLeft(end)) || !ReadByte(frame.sequence, MsLeft(end)) ||
+        !ReadByte(length, MsLeft(end)))
+        return std::nullopt;
+    frame.data.resize(length);
+    for (auto& b : frame.data)
+        if (!ReadByte(b, MsLeft(end))) return std::nullopt;
+    return frame;
+}
+
+std::optional<SimLink::Frame> SimLink::Transact(uint8_t command, const std::vector<uint8_t>& data,
+                                                int timeoutMs) {
+    const uint8_t sequence = ++mSequence ? mSequence : ++mSequence;
+    if (!Send(command, sequence, data)) return std::nullopt;
+    auto frame = Receive(timeoutMs);
+    if (frame && frame->sequence != sequence) return std::nullopt;
+    return frame;
+}
+
+std::vector<uint8_t> SimLink::Read(int id, int count) {
+    const auto answer = Transact(0x10, {uint8_t(id), uint8_t(id >> 8), uint8_t(count)});
+    if (!answer || answer->command != 0x90 || answer->Status() != 0) return {};
+    return {answer->data.begin() + 1, answer->data.end()};
+}
+
+int SimLink::Write(int id, const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> data = {uint8_t(id), uint8_t(id >> 8)};
+    data.insert(data.end(), bytes.begin(), bytes.end());
+    const auto answer = Transact(0x20, data);
+    return answer && answer->command == 0xA0 ? answer->Status() : -1;
+}
+
+bool SimLink::HungUp(int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    uint8_t byte;
+    do {
+        pollfd fd{mFd, POLLIN, 0};
+        if (poll(&fd, 1, MsLeft(end)) > 0) {
+            if (fd.revents & (POLLHUP | POLLERR)) return true;
+            const ssize_t n = read(mFd, &byte, 1);
+            if (n == 0 || (n < 0 && errno != EAGAIN)) return true;
+        }
+    } while (MsLeft(end) > 0);
+    return false;
+}

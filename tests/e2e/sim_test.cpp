@@ -1,0 +1,301 @@
+// kaldo-sim driven over its pseudo-terminal with raw frames.
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+Bytes Le16(int value) {
+    return {uint8_t(value), uint8_t(value >> 8)};
+}
+
+Bytes Text(const std::string& text, size_t size) {
+    Bytes bytes(text.begin(), text.end());
+    bytes.resize(size, 0);
+    return bytes;
+}
+
+void Sleep(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// A simulator started for one test, with the link to its first attachment.
+struct RunningSim {
+    explicit RunningSim(std::vector<std::string> arguments = {})
+        : process(WithFastReboot(std::move(arguments))), tty(process.NextTty()), link(tty) {}
+
+    static std::vector<std::string> WithFastReboot(std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), {"--reboot-ms", "200"});
+        return arguments;
+    }
+
+    SimProcess process;
+    std::string tty;
+    SimLink link;
+};
+
+bool RecordsEmptyWithin(const SimProcess& process, int ms) {
+    for (const auto end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end;
+         Sleep(10))
+        if (process.Records().empty()) return true;
+    return false;
+}
+} // namespace
+
+TEST(KaldoSim, AnnouncesItselfAndAnswersTheVersionRequest) {
+    RunningSim sim({"--serial", "K1TEST0042", "--versions", "0x0105,0x0203,0x0301,0x0400"});
+    ASSERT_TRUE(sim.link.IsOpen()) << sim.tty;
+
+    const auto records = sim.process.Records();
+    ASSERT_EQ(records.size(), 1u);
+    const auto& record = records.begin()->second;
+    EXPECT_EQ(record.at("kind"), "serial");
+    EXPECT_EQ(record.at("vendor"), "0x1209");
+    EXPECT_EQ(record.at("product"), "0x4b31");
+    EXPECT_EQ(record.at("product_name"), "KALDO-1");
+    EXPECT_FALSE(record.at("vendor_name").empty());
+    EXPECT_EQ(record.at("serial"), "K1TEST0042");
+    EXPECT_EQ(record.at("tty"), sim.tty);
+    EXPECT_TRUE(std::stoull(record.at("session")) & (1ULL << 62));
+
+    const auto version = sim.link.Transact(0x15);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->command, 0x95);
+    EXPECT_EQ(version->data, (Bytes{0, 0x05, 0x01, 0x03, 0x02, 0x01, 0x03, 0x00, 0x04}));
+    EXPECT_EQ(sim.link.Read(980, 10), Text("K1TEST0042", 10));
+
+    EXPECT_EQ(sim.process.Terminate(), 0);
+    EXPECT_TRUE(sim.process.Records().empty());
+}
+
+TEST(KaldoSim, StoresValuesInTheirWireForm) {
+    RunningSim sim;
+    EXPECT_EQ(sim.link.Write(121, {200}), 0);
+    EXPECT_EQ(sim.link.Read(121, 1), Bytes{200});
+    EXPECT_EQ(sim.link.Write(182, {0x40, 0xFC}), 0); // -960
+    EXPECT_EQ(sim.link.Read(182, 2), (Bytes{0x40, 0xFC}));
+    EXPECT_EQ(sim.link.Write(231, {0xCE}), 0); // -50
+    EXPECT_EQ(sim.link.Read(231, 1), Bytes{0xCE});
+
+    // Region-of-interest data: size 1920, H -960, V 540, source 2 in one run.
+    const Bytes roi = {0x80, 0x07, 0x40, 0xFC, 0x1C, 0x02, 2};
+    EXPECT_EQ(sim.link.Write(190, roi), 0);
+    EXPECT_EQ(sim.link.Read(190, 7), roi);
+
+    // A text piece of 32 characters, padded with 0.
+    EXPECT_EQ(sim.link.Write(620, Text("kaldo", 32)), 0);
+    EXPECT_EQ(sim.link.Read(620, 12), Text("kaldo", 12));
+
+    // The top value of the "Off" parameters travels as 255 both ways.
+    EXPECT_EQ(sim.link.Read(218, 1), Bytes{0});
+    EXPECT_EQ(sim.link.Write(218, {255}), 0);
+    EXPECT_EQ(sim.link.Read(218, 1), Bytes{255});
+    EXPECT_EQ(sim.link.Write(218, {1}), 0);
+    EXPECT_EQ(sim.link.Read(218, 1), Bytes{1});
+    EXPECT_EQ(sim.link.Write(220, {4}), 0);
+    EXPECT_EQ(sim.link.Read(220, 1), Bytes{255});
+    EXPECT_EQ(sim.link.Write(239, {255, 255}), 0); // PinP Type and Split Type in one run
+    EXPECT_EQ(sim.link.Read(239, 2), (Bytes{255, 255}));
+}
+
+TEST(KaldoSim, RefusesWithoutStoringAnything) {
+    RunningSim sim;
+    EXPECT_GT(sim.link.Write(105, {1}), 0);       // read-only
+    EXPECT_GT(sim.link.Write(990, {9, 9}), 0);    // versions are read-only
+    EXPECT_GT(sim.link.Write(102, {2}), 0);       // above 0..1
+    EXPECT_GT(sim.link.Write(180, Le16(100)), 0); // below 768..3840
+    EXPECT_GT(sim.link.Write(180, {0x00}), 0);    // half a 16-bit value
+    EXPECT_GT(sim.link.Write(181, {0x00}), 0);    // second byte of a 16-bit value
+    EXPECT_GT(sim.link.Write(106, {0}), 0);       // undefined identifier
+    EXPECT_GT(sim.link.Write(620, {10}), 0);      // not a text character
+    EXPECT_GT(sim.link.Write(230, {50, 200}), 0); // 231 = -56 is outside -50..50
+    EXPECT_EQ(sim.link.Read(102, 1), Bytes{0});
+    EXPECT_EQ(sim.link.Read(180, 2), Le16(3840));
+    EXPECT_EQ(sim.link.Read(230, 2), (Bytes{20, 30}));
+    EXPECT_EQ(sim.link.Read(990, 2), Le16(0x0501));
+
+    const auto beyond = sim.link.Transact(0x10, {0xFF, 0x03, 2});
+    ASSERT_TRUE(beyond);
+    EXPECT_EQ(beyond->command, 0x90);
+    EXPECT_NE(beyond->Status(), 0);
+    const auto shortRequest = sim.link.Transact(0x10, {102, 0});
+    ASSERT_TRUE(shortRequest);
+    EXPECT_NE(shortRequest->Status(), 0);
+    const auto unknown = sim.link.Transact(0x77);
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->command, 0xF7);
+    EXPECT_NE(unknown->Status(), 0);
+
+    // An answer code is not a request: no reply, and the link goes on.
+    EXPECT_FALSE(sim.link.Transact(0x90, {0}, 200));
+    EXPECT_EQ(sim.link.Read(102, 1), Bytes{0});
+}
+
+TEST(KaldoSim, ExecuteIdentifiersAct) {
+    RunningSim sim;
+    const Bytes preset3 = {0x80, 0x07, 0xC0, 0x03, 0x1C, 0x02, 0};
+    const Bytes fullPicture = {0x00, 0x0F, 0, 0, 0, 0, 0};
+
+    // The executor's "call": preset, target, cut = 0, auto = 1 from 171.
+    EXPECT_EQ(sim.link.Write(171, {2, 1, 0, 1}), 0);
+    EXPECT_EQ(sim.link.Read(190, 7), preset3);
+    EXPECT_EQ(sim.link.Read(173, 2), (Bytes{0, 0})); // execute identifiers are not stored
+    EXPECT_EQ(sim.link.Write(171, {2, 0, 0, 0}), 0); // both execute values 0: nothing happens
+    EXPECT_EQ(sim.link.Read(180, 7), fullPicture);
+
+    // Save layer 1 into preset 7.
+    EXPECT_EQ(sim.link.Write(182, Le16(16)), 0);
+    EXPECT_EQ(sim.link.Write(176, {0, 6, 1}), 0);
+    EXPECT_EQ(sim.link.Read(380, 7), (Bytes{0x00, 0x0F, 16, 0, 0, 0, 0}));
+
+    // Still capture into memory 3, then erase it.
+    EXPECT_EQ(sim.link.Write(131, {2}), 0);
+    EXPECT_EQ(sim.link.Write(132, {1}), 0);
+    EXPECT_EQ(sim.link.Read(134, 5), (Bytes{2, 0, 0, 1, 0}));
+    Sleep(500);
+    EXPECT_EQ(sim.link.Read(134, 1), Bytes{0});
+    EXPECT_EQ(sim.link.Write(133, {1}), 0);
+    EXPECT_EQ(sim.link.Read(137, 1), Bytes{0});
+
+    EXPECT_EQ(sim.link.Write(207, {1}), 0);
+    EXPECT_EQ(sim.link.Read(200, 2), Le16(4095));
+    EXPECT_EQ(sim.link.Write(206, {1}), 0);
+    EXPECT_EQ(sim.link.Read(200, 2), Le16(0));
+
+    EXPECT_EQ(sim.link.Write(121, {1}), 0);
+    EXPECT_EQ(sim.link.Write(999, {1}), 0);
+    EXPECT_EQ(sim.link.Read(121, 1), Bytes{16});
+    EXPECT_EQ(sim.link.Read(380, 7), (Bytes{0x80, 0x07, 0xC0, 0x03, 0x1C, 0x02, 1}));
+}
+
+TEST(KaldoSim, MovesLayersAtTenHertzWithinTheirRanges) {
+    RunningSim sim;
+    EXPECT_EQ(sim.link.Write(188, {16}), 0); // pan right
+    Sleep(350);
+    EXPECT_EQ(sim.link.Write(188, {0}), 0);
+    const Bytes stopped = sim.link.Read(182, 2);
+    ASSERT_EQ(stopped.size(), 2u);
+    const int position = stopped[0] | stopped[1] << 8;
+    EXPECT_GE(position, 32);
+    EXPECT_LE(position, 80);
+    EXPECT_EQ(position % 16, 0);
+    Sleep(250);
+    EXPECT_EQ(sim.link.Read(182, 2), stopped);
+
+    EXPECT_EQ(sim.link.Write(194, Le16(1000)), 0);
+    EXPECT_EQ(sim.link.Write(199, {127}), 0); // layer 2 tilt down, fast
+    Sleep(350);
+    EXPECT_EQ(sim.link.Read(194, 2), Le16(1080));
+}
+
+TEST(KaldoSim, RebootLeavesAndReturnsAsANewAttachment) {
+    RunningSim sim;
+    const auto before = sim.process.Records();
+    ASSERT_EQ(before.size(), 1u);
+    EXPECT_EQ(sim.link.Write(122, {77}), 0);
+    EXPECT_EQ(sim.link.Write(1000, {1}), 0);
+    EXPECT_EQ(sim.link.Write(121, {99}), 0); // not saved
+
+    const auto answer = sim.link.Transact(0x40);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->command, 0xC0);
+    EXPECT_EQ(answer->Status(), 0);
+    EXPECT_TRUE(sim.link.HungUp(1000));
+    EXPECT_TRUE(RecordsEmptyWithin(sim.process, 1000));
+
+    const std::string tty = sim.process.NextTty();
+    ASSERT_FALSE(tty.empty());
+    const auto after = sim.process.Records();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_NE(after.begin()->first, before.begin()->first);
+    EXPECT_NE(after.begin()->second.at("session"), before.begin()->second.at("session"));
+    EXPECT_EQ(after.begin()->second.at("tty"), tty);
+
+    SimLink link(tty);
+    EXPECT_EQ(link.Read(121, 2), (Bytes{16, 77}));
+
+    // "System Reboot" as an execute identifier does the same.
+    EXPECT_EQ(link.Write(998, {1}), 0);
+    EXPECT_TRUE(link.HungUp(1000));
+    EXPECT_FALSE(sim.process.NextTty().empty());
+}
+
+TEST(KaldoSim, StateFileKeepsSavedSettingsAcrossStarts) {
+    const std::string state = "/tmp/kaldo-e2e-state-" + std::to_string(getpid()) + ".json";
+    {
+        RunningSim sim({"--state", state});
+        EXPECT_EQ(sim.link.Write(900, {10, 0, 0, 1}), 0);
+        EXPECT_EQ(sim.link.Write(1000, {1}), 0);
+        EXPECT_EQ(access(state.c_str(), R_OK), 0);
+    }
+    RunningSim sim({"--state", state});
+    EXPECT_EQ(sim.link.Read(900, 4), (Bytes{10, 0, 0, 1}));
+    std::remove(state.c_str());
+}
+
+TEST(KaldoSim, FaultsDelayLoseAndRefuseAnswers) {
+    {
+        RunningSim sim({"--latency-ms", "150"});
+        const auto start = Clock::now();
+        EXPECT_TRUE(sim.link.Transact(0x15));
+        EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(150));
+    }
+    {
+        RunningSim sim({"--no-answer", "0x10"});
+        EXPECT_TRUE(sim.link.Transact(0x15));
+        EXPECT_FALSE(sim.link.Transact(0x10, {102, 0, 1}, 300));
+        EXPECT_EQ(sim.link.Write(102, {1}), 0);
+    }
+    {
+        RunningSim sim({"--no-answer"});
+        EXPECT_FALSE(sim.link.Transact(0x15, {}, 300));
+    }
+    {
+        RunningSim sim({"--refuse-status", "7", "--refuse-only", "0x20"});
+        EXPECT_EQ(sim.link.Write(121, {1}), 7);
+        EXPECT_EQ(sim.link.Read(121, 1), Bytes{16});
+    }
+    {
+        RunningSim sim({"--drop-every", "2"});
+        EXPECT_TRUE(sim.link.Transact(0x15));
+        EXPECT_FALSE(sim.link.Transact(0x15, {}, 300));
+        EXPECT_TRUE(sim.link.Transact(0x15));
+    }
+    {
+        RunningSim sim({"--garbage"});
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(sim.link.Read(121, 3), (Bytes{16, 16, 16}));
+        EXPECT_GT(sim.link.SkippedBytes(), 0u);
+    }
+}
+
+TEST(KaldoSim, DisconnectsAfterTheGivenTime) {
+    RunningSim sim({"--disconnect-after-ms", "200"});
+    EXPECT_TRUE(sim.link.Transact(0x15));
+    EXPECT_EQ(sim.process.WaitExit(2000), 0);
+    EXPECT_TRUE(sim.process.Records().empty());
+    EXPECT_TRUE(sim.link.HungUp(500));
+}
+
+TEST(KaldoSim, FirmwareUpdateChecksTheSum) {
+    RunningSim sim;
+    const auto status = [&](uint8_t command, const Bytes& data) {
+        const auto answer = sim.link.Transact(command, data);
+        return answer && answer->command == (command | 0x80) ? answer->Status() : -1;
+    };
+    EXPECT_NE(status(0x33, {0}), 0); // no update begun
+    EXPECT_EQ(status(0x31, {}), 0);
+    EXPECT_EQ(status(0x32, {1, 2, 3}), 0);
+    EXPECT_EQ(status(0x32, {0xFF}), 0);
+    EXPECT_EQ(status(0x33, {0x05}), 0); // (1 + 2 + 3 + 255) & 0xFF
+    EXPECT_EQ(status(0x31, {}), 0);
+    EXPECT_EQ(status(0x32, {1}), 0);
+    EXPECT_NE(status(0x33, {0x02}), 0);
+}
