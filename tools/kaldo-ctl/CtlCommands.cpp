@@ -49,10 +49,6 @@ CtlCommands::CtlCommands(const CtlOptions& options) : mOptions(options) {
     mSession->ReleaseObject(); // the pointer holds the only reference
 }
 
-CtlCommands::~CtlCommands() {
-    if (mSession) mSession->SetDeviceStream(nullptr);
-}
-
 int CtlCommands::Run() {
     struct Command {
         const char* mName;
@@ -169,11 +165,11 @@ int CtlCommands::SetText() {
     const long id = mOptions.mPrmID;
     const std::string& text = mOptions.mValue;
     LString why = CheckTextRun(id, mOptions.mLength, true);
-    if (text.size() > size_t(mOptions.mLength))
+    if (!why.Length() && text.size() > size_t(mOptions.mLength))
         why.Format("the text has %zu characters; %ld takes at most %d", text.size(), id,
                    mOptions.mLength);
     for (unsigned char c : text)
-        if (c < 32 || c > 127) why = "texts hold only the characters 32 to 127";
+        if (!why.Length() && (c < 32 || c > 127)) why = "texts hold only the characters 32 to 127";
     if (why.Length()) return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.CString());
     if (int status = Connect()) return status;
     CtlChangeSet changes;

@@ -11,7 +11,6 @@ class CtlOptions;
 class CtlCommands {
 public:
     explicit CtlCommands(const CtlOptions& options);
-    ~CtlCommands();
 
     int Run();
 

@@ -1,6 +1,5 @@
 #include "CtlOptions.h"
 
-#include "CtlCompanion.h"
 #include "CtlStatus.h"
 
 #include <CLI/CLI.hpp>
@@ -13,9 +12,6 @@ constexpr int kMaxTextLength = 255;
 } // namespace
 
 int CtlOptions::Parse(int argc, char** argv) {
-    mEventPort = CtlCompanion::kEventPort;
-    mReplyPort = CtlCompanion::kReplyPort;
-
     CLI::App app{"Command-line client of the KALDO-1 video switcher: devices, versions, "
                  "parameters, backups and companion events.\n"
                  "Exit codes: 0 done, 1 other failure, 2 usage, 3 no device, 4 no answer, "

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CtlCompanion.h"
+
 #include <string>
 #include <vector>
 
@@ -16,18 +18,18 @@ public:
     bool mTrace = false;     // --trace: every packet on stderr
 
     std::string mCommand; // list, info, get, set, get-text, set-text, dump, backup, restore, ...
-    std::vector<long> mPrmIDs; // get
-    long mPrmID = 0;           // set; get-text, set-text: the first identifier
-    std::string mValue;        // set: the value; set-text: the text
-    bool mRaw = false;         // get, set: stored numbers instead of page texts
-    int mLength = 0;           // get-text, set-text
-    std::string mPage;         // dump --page
-    std::string mFile;         // backup, restore
-    bool mDryRun = false;      // restore --dry-run
-    bool mVerbose = false;     // restore --verbose: unchanged settings too
-    std::string mEventText;    // event
-    int mEventPort = 51514;    // event --port (tests use other ports)
-    int mReplyPort = 51515;    // event --reply-port
-    int mWaitMs = 2000;        // event --wait: for the reply
-    int mRebootWaitS = 10;     // reboot --wait: for the switcher to come back
+    std::vector<long> mPrmIDs;                 // get
+    long mPrmID = 0;                           // set; get-text, set-text: the first identifier
+    std::string mValue;                        // set: the value; set-text: the text
+    bool mRaw = false;                         // get, set: stored numbers instead of page texts
+    int mLength = 0;                           // get-text, set-text
+    std::string mPage;                         // dump --page
+    std::string mFile;                         // backup, restore
+    bool mDryRun = false;                      // restore --dry-run
+    bool mVerbose = false;                     // restore --verbose: unchanged settings too
+    std::string mEventText;                    // event
+    int mEventPort = CtlCompanion::kEventPort; // event --port (tests use other ports)
+    int mReplyPort = CtlCompanion::kReplyPort; // event --reply-port
+    int mWaitMs = 2000;                        // event --wait: for the reply
+    int mRebootWaitS = 10;                     // reboot --wait: for the switcher to come back
 };

@@ -19,12 +19,13 @@ int CtlSession::Connect(LStream* stream) {
 
 int CtlSession::Fetch(long id, int count) {
     const int refusals = mRefusalCount;
-    if (!RequestParameter(id, count, kRequestWaitMs))
-        return CtlStatus::Fail(
-            CtlStatus::kNoAnswer,
-            "no answer from the switcher within %d ms to the request of %ld..%ld", kRequestWaitMs,
-            id, id + count - 1);
-    return mRefusalCount == refusals ? CtlStatus::kOK : CtlStatus::kRefused;
+    if (RequestParameter(id, count, kRequestWaitMs))
+        return mRefusalCount == refusals ? CtlStatus::kOK : CtlStatus::kRefused;
+    if (mLastSend == kSendFailed)
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "lost the link to the switcher");
+    return CtlStatus::Fail(CtlStatus::kNoAnswer,
+                           "no answer from the switcher within %d ms to the request of %ld..%ld",
+                           kRequestWaitMs, id, id + count - 1);
 }
 
 int CtlSession::FetchTable(const _SPrmReqInfo* table) {
@@ -58,7 +59,8 @@ int CtlSession::FetchSpans(std::vector<_SSpan> spans) {
 
 int CtlSession::SendCmdPacket(const CKdCmdPacket& packet, int waitMs) {
     mSent[packet.mSequence] = packet;
-    return CKdPrmManager::SendCmdPacket(packet, waitMs);
+    mLastSend = CKdPrmManager::SendCmdPacket(packet, waitMs);
+    return mLastSend;
 }
 
 void CtlSession::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) {

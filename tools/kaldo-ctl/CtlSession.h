@@ -22,8 +22,9 @@ public:
     // Binds the stream and waits until the switcher has answered the version request.
     // kNoAnswer or kRefused (not printed) otherwise.
     int Connect(LStream* stream);
-    // Requests count identifiers from id; kNoAnswer (printed) on a time-out, kRefused when an
-    // answer that arrived meanwhile (also one to an earlier write) was refused.
+    // Requests count identifiers from id; kNoAnswer on a time-out, kNoDevice when the link
+    // failed (both printed), kRefused when an answer that arrived meanwhile (also one to an
+    // earlier write) was refused.
     int Fetch(long id, int count);
     // Every entry of a request table, as Fetch.
     int FetchTable(const _SPrmReqInfo* table);
@@ -39,5 +40,6 @@ public:
 
 private:
     int mRefusalCount = 0;
+    int mLastSend = kSendOK;         // result of the last SendCmdPacket
     std::vector<CKdCmdPacket> mSent; // the last packet sent with each sequence number
 };
