@@ -1,4 +1,5 @@
 // kaldo-sim driven over its pseudo-terminal with raw frames.
+#include "SimLink.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
