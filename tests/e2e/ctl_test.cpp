@@ -110,6 +110,15 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// Files a test writes into its simulator's record directory, removed before the simulator goes.
+struct RemovedAtEnd {
+    ~RemovedAtEnd() {
+        for (const std::string& path : paths)
+            unlink(path.c_str());
+    }
+    std::vector<std::string> paths;
+};
+
 // A bound UDP socket on 127.0.0.1 with a port chosen by the system.
 struct UdpPeer {
     UdpPeer() {
@@ -222,6 +231,7 @@ TEST(KaldoCtl, BackupChangeAndRestoreBringEveryValueBack) {
     Sim sim;
     const std::string dir = sim.process.DeviceDir();
     const std::string first = dir + "/first.json", second = dir + "/second.json";
+    RemovedAtEnd files{{first, second}};
     CtlResult backup = sim.Ctl({"backup", first});
     ASSERT_EQ(backup.code, kOK) << backup.err;
     const std::string saved = ReadFile(first);
@@ -257,6 +267,7 @@ TEST(KaldoCtl, BackupChangeAndRestoreBringEveryValueBack) {
 TEST(KaldoCtl, RestoreOfABadFileWritesNothing) {
     Sim sim;
     const std::string path = sim.process.DeviceDir() + "/bad.json";
+    RemovedAtEnd files{{path}};
     ASSERT_EQ(sim.Ctl({"backup", path}).code, kOK);
     std::string text = ReadFile(path);
     const std::string firstEntry = R"({"id":102,"label":"Main In H Flip","value":0})";
