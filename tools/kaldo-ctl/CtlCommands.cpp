@@ -9,7 +9,6 @@
 #include "CtlValueText.h"
 
 #include <cstdio>
-#include <cstring>
 #include <strings.h>
 
 namespace {
@@ -68,13 +67,13 @@ int CtlCommands::Run() {
 }
 
 int CtlCommands::Connect() {
-    if (int status = mDevice.Start(mOptions.mDevicePath)) return status;
+    mDevice.Start(mOptions.mDevicePath);
     if (int status = mDevice.Choose(mOptions.mSerial)) return status;
     return mDevice.Open(*mSession, mOptions.mTrace);
 }
 
 int CtlCommands::List() {
-    if (int status = mDevice.Start(mOptions.mDevicePath)) return status;
+    mDevice.Start(mOptions.mDevicePath);
     return mDevice.PrintList(stdout);
 }
 

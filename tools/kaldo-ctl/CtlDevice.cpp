@@ -13,11 +13,10 @@ CtlDevice::CtlDevice() {
 
 CtlDevice::~CtlDevice() = default;
 
-int CtlDevice::Start(const std::string& manualPath) {
+void CtlDevice::Start(const std::string& manualPath) {
     // Without udev events the present devices and the record directory still count.
     mNotification.StartNotification();
     if (!manualPath.empty()) mManualSession = mNotification.AddManualDevice(manualPath.c_str());
-    return CtlStatus::kOK;
 }
 
 LString CtlDevice::Serials() const {

@@ -10,8 +10,8 @@
 class CtlSession;
 
 // Finds switchers as the utility does (udev and virtual device records, or a serial node given
-// by path), chooses one and opens its command link for a session. Every method returns a
-// CtlStatus code and prints the reason of a failure.
+// by path), chooses one and opens its command link for a session. The methods that can fail
+// return a CtlStatus code and print the reason.
 class CtlDevice {
 public:
     CtlDevice();
@@ -19,7 +19,7 @@ public:
 
     // Starts discovery; the switchers present are known when it returns. A non-empty manualPath
     // adds that serial node as a device and makes it the choice.
-    int Start(const std::string& manualPath);
+    void Start(const std::string& manualPath);
     // One line per switcher present: serial number, product, location, session, serial node.
     int PrintList(FILE* out);
     // The switcher with that serial number, or the only one when serial is empty.
