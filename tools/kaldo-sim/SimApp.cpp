@@ -136,17 +136,10 @@ void SimApp::OnRequest(const SimFrame& request) {
     const SimFrame answer =
         refusal ? SimDevice::StatusAnswer(request, refusal) : mDevice->Handle(request);
     const bool reboot = mSwitcher.TakeRebootRequest();
-    if (!mFaults.Answers(request.command)) {
-        if (mOptions.trace) mTrace.Log("  ", answer, "not sent");
-        if (reboot) AfterMs(mOptions.faults.latencyMs, [this] { Reboot(); });
-        return;
-    }
-    Deliver(answer, reboot);
-}
-
-void SimApp::Deliver(const SimFrame& answer, bool reboot) {
-    AfterMs(mOptions.faults.latencyMs, [this, answer, reboot] {
-        Send(answer);
+    const bool answered = mFaults.Answers(request.command);
+    if (!answered && mOptions.trace) mTrace.Log("  ", answer, "not sent");
+    AfterMs(mOptions.faults.latencyMs, [this, answer, answered, reboot] {
+        if (answered) Send(answer);
         if (reboot) Reboot();
     });
 }

@@ -39,7 +39,6 @@ private:
     void Stop(int status);
     void OnInput();
     void OnRequest(const SimFrame& request);
-    void Deliver(const SimFrame& answer, bool reboot);
     void Send(const SimFrame& answer);
     void Tick();
     // Runs call after delayMs unless the attachment has ended meanwhile.

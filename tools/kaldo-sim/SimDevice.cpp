@@ -1,7 +1,6 @@
 #include "SimDevice.h"
 
 namespace {
-constexpr int kVersionFirst = 990;
 constexpr int kVersionBytes = 8;
 } // namespace
 
@@ -55,7 +54,7 @@ uint8_t SimDevice::ReadParameters(const SimFrame& request, SimFrame& answer) {
 
 uint8_t SimDevice::ReadVersion(SimFrame& answer) {
     std::vector<uint8_t> words;
-    mSwitcher.Memory().Read(kVersionFirst, kVersionBytes, words);
+    mSwitcher.Memory().Read(SimSwitcher::kVersionWords, kVersionBytes, words);
     answer.data.insert(answer.data.end(), words.begin(), words.end());
     return kStatusOk;
 }

@@ -26,8 +26,6 @@ constexpr int kAutoFadeSw = 209;
 constexpr int kSystemReboot = 998;
 constexpr int kFactoryReset = 999;
 constexpr int kParameterSave = 1000;
-constexpr int kSerialNumber = 980;
-constexpr int kSerialLength = 10;
 
 // A layer (180, 190) and a preset (320 + 10k) share one layout: size, H position, V position
 // (16-bit each) and source; a layer's zoom, pan and tilt speeds follow.
@@ -42,6 +40,8 @@ constexpr int kFullScale = 4095;
 constexpr int kStillReady = 0;
 constexpr int kStillSaving = 2;
 constexpr int kStillBusyTicks = 3;
+constexpr int kStillSlots = 4;
+constexpr int kLayers = 2;
 } // namespace
 
 SimSwitcher::SimSwitcher(const SimCatalog& catalog, std::unique_ptr<SimStateFile> state)
@@ -58,11 +58,11 @@ bool SimSwitcher::Start(std::string& error) {
 
 void SimSwitcher::PowerUp() {
     mMemory.LoadImage(mSaved);
-    for (int layer = 0; layer < 2; ++layer)
+    for (int layer = 0; layer < kLayers; ++layer)
         for (int speed : {kMoveZoom, kMovePan, kMoveTilt})
             mMemory.SetValue(kLayer1 + layer * kBlockStride + speed, 0);
     mMemory.SetValue(kStillStatus, kStillReady);
-    for (int slot = 0; slot < 4; ++slot)
+    for (int slot = 0; slot < kStillSlots; ++slot)
         mMemory.SetValue(kStillMemory1 + slot, 0);
     mStillBusyTicks = 0;
     mRebootRequested = false;
@@ -146,8 +146,8 @@ bool SimSwitcher::SaveParameters() {
 
 void SimSwitcher::Tick() {
     if (mStillBusyTicks > 0 && --mStillBusyTicks == 0) mMemory.SetValue(kStillStatus, kStillReady);
-    Move(kLayer1);
-    Move(kLayer1 + kBlockStride);
+    for (int layer = 0; layer < kLayers; ++layer)
+        Move(kLayer1 + layer * kBlockStride);
 }
 
 void SimSwitcher::Move(int layer) {

@@ -11,6 +11,10 @@
 class SimSwitcher {
 public:
     static constexpr int kTickMs = 100;
+    // Where the unit's identity lives in the memory.
+    static constexpr int kSerialNumber = 980;
+    static constexpr int kSerialLength = 10;
+    static constexpr int kVersionWords = 990; // software, FPGA, USB, PHY: four 16-bit words
 
     // state: where "Parameter Save" keeps the settings; null keeps them in this process only.
     SimSwitcher(const SimCatalog& catalog, std::unique_ptr<SimStateFile> state);

@@ -8,10 +8,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr int kSerialNumber = 980;
-constexpr int kSerialLength = 10;
-constexpr int kVersionFirst = 990;
-
 // The data file next to the program (build tree), installed, or in the source tree.
 std::string FindDataFile() {
     std::vector<std::string> candidates;
@@ -29,7 +25,7 @@ std::string FindDataFile() {
 }
 
 std::string SerialCheck(const std::string& serial) {
-    if (serial.size() > kSerialLength) return "at most 10 characters";
+    if (serial.size() > SimSwitcher::kSerialLength) return "at most 10 characters";
     for (char c : serial)
         if (c < 32 || c > 126) return "printable characters only";
     return "";
@@ -142,8 +138,8 @@ See docs/kaldo-sim.md.)");
     }
     if (!serial.empty()) {
         std::vector<uint8_t> bytes(serial.begin(), serial.end());
-        bytes.resize(kSerialLength, 0);
-        catalog.SetFactoryBytes(kSerialNumber, bytes);
+        bytes.resize(SimSwitcher::kSerialLength, 0);
+        catalog.SetFactoryBytes(SimSwitcher::kSerialNumber, bytes);
     }
     if (!versions.empty()) {
         std::vector<uint8_t> bytes;
@@ -152,7 +148,7 @@ See docs/kaldo-sim.md.)");
             bytes.push_back(static_cast<uint8_t>(value));
             bytes.push_back(static_cast<uint8_t>(value >> 8));
         }
-        catalog.SetFactoryBytes(kVersionFirst, bytes);
+        catalog.SetFactoryBytes(SimSwitcher::kVersionWords, bytes);
     }
     options.location = location ? location : catalog.Device().location;
 
