@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// What the simulated switcher knows about its parameter memory: the description of every
+// What the simulated switcher knows about its parameter memory: the properties of every
 // identifier (width, signedness, range, read-only, execute) and the factory image, both loaded
 // from the JSON data file.
 class SimCatalog {
