@@ -25,20 +25,25 @@ SimProcess::SimProcess(std::vector<std::string> arguments) {
     if (mkdtemp(dir)) mDeviceDir = dir;
     int output[2];
     if (mDeviceDir.empty() || pipe2(output, O_CLOEXEC) != 0) return;
-    arguments.insert(arguments.begin(), KALDO_SIM_EXE);
-    mPid = fork();
-    if (mPid == 0) {
-        dup2(output[1], STDOUT_FILENO);
-        setenv("KALDO_DEVICE_DIR", mDeviceDir.c_str(), 1);
-        std::vector<char*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    mPid = Spawn(KALDO_SIM_EXE, std::move(arguments), mDeviceDir, output[1]);
     close(output[1]);
     mOutput = output[0];
+}
+
+pid_t SimProcess::Spawn(const char* program, std::vector<std::string> arguments,
+                        const std::string& deviceDir, int stdoutFd, int stderrFd) {
+    arguments.insert(arguments.begin(), program);
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    dup2(stdoutFd, STDOUT_FILENO);
+    if (stderrFd >= 0) dup2(stderrFd, STDERR_FILENO);
+    setenv("KALDO_DEVICE_DIR", deviceDir.c_str(), 1);
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
 }
 
 SimProcess::~SimProcess() {

@@ -14,6 +14,11 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
+    // Starts program with arguments and KALDO_DEVICE_DIR=deviceDir, its standard output on
+    // stdoutFd and its standard error on stderrFd (-1: inherited). The child's pid, or -1.
+    static pid_t Spawn(const char* program, std::vector<std::string> arguments,
+                       const std::string& deviceDir, int stdoutFd, int stderrFd = -1);
+
     // The terminal path of the next attachment, or "" when none is announced in time.
     std::string NextTty(int timeoutMs = 3000);
     const std::string& DeviceDir() const { return mDeviceDir; }

@@ -34,20 +34,8 @@ struct CtlResult {
 CtlResult RunCtl(const std::string& dir, std::vector<std::string> arguments) {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return {};
-    arguments.insert(arguments.begin(), KALDO_CTL_EXE);
     const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
-        setenv("KALDO_DEVICE_DIR", dir.c_str(), 1);
-        std::vector<char*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    const pid_t pid = SimProcess::Spawn(KALDO_CTL_EXE, std::move(arguments), dir, out[1], err[1]);
     close(out[1]);
     close(err[1]);
     CtlResult result;
