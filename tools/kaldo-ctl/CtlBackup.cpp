@@ -27,8 +27,6 @@ constexpr const char* kFormat = "kaldo-1 settings";
 constexpr int kVersion = 1;
 // First identifiers of the two layers' movement values: writing them starts motion.
 constexpr long kMovementRows[] = {187, 197};
-constexpr long kSerialNumber = 980;
-constexpr int kSerialLength = 10;
 
 bool IsMovement(long id) {
     for (long first : kMovementRows)
@@ -142,7 +140,9 @@ std::vector<CtlBackup::_SSetting> CtlBackup::Settings(CKdPrmManager& catalogue) 
 
 int CtlBackup::Save(CtlSession& session, const char* path) {
     const std::vector<_SSetting> settings = Settings(session);
-    std::vector<CtlSession::_SSpan> spans{{kSerialNumber, kSerialLength}};
+    const auto* serial = CKdPageCatalogue::RowForPrm(CtlValueText::kSerialNumber);
+    std::vector<CtlSession::_SPrmReqInfo> spans{
+        {serial->mPrmID, CtlValueText::RowSpan(session, *serial)}};
     for (const _SSetting& setting : settings)
         spans.push_back({setting.mPrmID, setting.mLength
                                              ? setting.mLength
@@ -153,7 +153,7 @@ int CtlBackup::Save(CtlSession& session, const char* path) {
     Json header;
     header["format"] = kFormat;
     header["version"] = kVersion;
-    header["serial"] = session.StringValue(kSerialNumber, kSerialLength, 1, 0).CString();
+    header["serial"] = CtlValueText::RowText(session, *serial).CString();
     header["software"] = versions.mSoftware.CString();
     header["fpga"] = versions.mFPGA.CString();
     header["usb"] = versions.mUSB.CString();

@@ -43,7 +43,7 @@ LString CtlChangeSet::Shown(CtlSession& session, const _SItem& item) {
 }
 
 int CtlChangeSet::Apply(CtlSession& session, bool dryRun, bool verbose, FILE* out) {
-    std::vector<CtlSession::_SSpan> all, written;
+    std::vector<CtlSession::_SPrmReqInfo> all, written;
     for (const _SItem& item : mItems)
         all.push_back({item.mPrmID, Span(session, item)});
     if (int status = session.FetchSpans(all)) return status;

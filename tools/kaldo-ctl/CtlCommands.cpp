@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr long kMacAddress = 970;
-constexpr long kSerialNumber = 980;
 constexpr int kLabelWidth = 28;
 
 LString PageName(const CKdPageCatalogue::_SPage& page) {
@@ -31,14 +29,6 @@ const CKdPageCatalogue::_SPage* FindPage(const char* name) {
         found = &page;
     }
     return found;
-}
-
-// Whether the request table of one of the pages asks for id.
-bool IsRequested(std::span<const CKdPageCatalogue::_SPage> pages, long id) {
-    for (const CKdPageCatalogue::_SPage& page : pages)
-        for (const auto* request = page.mRequests; request && request->mCount >= 1; ++request)
-            if (id >= request->mPrmID && id < request->mPrmID + request->mCount) return true;
-    return false;
 }
 
 } // namespace
@@ -79,11 +69,11 @@ int CtlCommands::List() {
 
 int CtlCommands::Info() {
     if (int status = Connect()) return status;
-    const CKdPageCatalogue::_SRow* mac = CKdPageCatalogue::RowForPrm(kMacAddress);
-    const CKdPageCatalogue::_SRow* serial = CKdPageCatalogue::RowForPrm(kSerialNumber);
+    const auto* mac = CKdPageCatalogue::RowForPrm(CtlValueText::kMacAddress);
+    const auto* serial = CKdPageCatalogue::RowForPrm(CtlValueText::kSerialNumber);
     if (int status =
-            mSession->FetchSpans({{kMacAddress, CtlValueText::RowSpan(*mSession, *mac)},
-                                  {kSerialNumber, CtlValueText::RowSpan(*mSession, *serial)}}))
+            mSession->FetchSpans({{mac->mPrmID, CtlValueText::RowSpan(*mSession, *mac)},
+                                  {serial->mPrmID, CtlValueText::RowSpan(*mSession, *serial)}}))
         return status;
     const CKdPrmManager::_SVersionInfo versions = mSession->VersionInfo();
     std::printf("Product:       %s\n", mDevice.ProductName().CString());
@@ -97,7 +87,7 @@ int CtlCommands::Info() {
 }
 
 int CtlCommands::Get() {
-    std::vector<CtlSession::_SSpan> spans;
+    std::vector<CtlSession::_SPrmReqInfo> spans;
     for (long id : mOptions.mPrmIDs) {
         const CKdPageCatalogue::_SRow* row = CKdPageCatalogue::RowForPrm(id);
         const int span = row && !mOptions.mRaw ? CtlValueText::RowSpan(*mSession, *row)
@@ -192,16 +182,12 @@ int CtlCommands::Dump() {
         pages = {page, 1};
     }
     if (int status = Connect()) return status;
-    for (const CKdPageCatalogue::_SPage& page : pages)
-        if (int status = mSession->FetchTable(page.mRequests)) return status;
-    // A few rows lie outside every request table; ask for them too rather than show what the
-    // session happens to hold.
-    std::vector<CtlSession::_SSpan> outside;
+    // Exactly what the rows show, adjoining rows in one request.
+    std::vector<CtlSession::_SPrmReqInfo> shown;
     for (const CKdPageCatalogue::_SPage& page : pages)
         for (const CKdPageCatalogue::_SRow& row : page.mRows)
-            if (!IsRequested(pages, row.mPrmID))
-                outside.push_back({row.mPrmID, CtlValueText::RowSpan(*mSession, row)});
-    if (int status = mSession->FetchSpans(outside)) return status;
+            shown.push_back({row.mPrmID, CtlValueText::RowSpan(*mSession, row)});
+    if (int status = mSession->FetchSpans(shown)) return status;
 
     for (const CKdPageCatalogue::_SPage& page : pages) {
         std::printf("%s%s (%s)\n", &page == pages.data() ? "" : "\n", PageName(page).CString(),

@@ -28,29 +28,22 @@ int CtlSession::Fetch(long id, int count) {
                            kRequestWaitMs, id, id + count - 1);
 }
 
-int CtlSession::FetchTable(const _SPrmReqInfo* table) {
-    for (; table && table->mCount >= 1; ++table)
-        if (int status = Fetch(table->mPrmID, table->mCount)) return status;
-    return CtlStatus::kOK;
-}
-
-int CtlSession::FetchSpans(std::vector<_SSpan> spans) {
+int CtlSession::FetchSpans(std::vector<_SPrmReqInfo> spans) {
     std::sort(spans.begin(), spans.end(),
-              [](const _SSpan& a, const _SSpan& b) { return a.mFirst < b.mFirst; });
-    std::vector<_SSpan> runs;
-    for (const _SSpan& span : spans) {
+              [](const _SPrmReqInfo& a, const _SPrmReqInfo& b) { return a.mPrmID < b.mPrmID; });
+    std::vector<_SPrmReqInfo> runs;
+    for (const _SPrmReqInfo& span : spans) {
         if (span.mCount < 1) continue;
-        if (!runs.empty() && span.mFirst <= runs.back().mFirst + runs.back().mCount) {
-            const long end =
-                std::max(runs.back().mFirst + runs.back().mCount, span.mFirst + span.mCount);
-            runs.back().mCount = static_cast<int>(end - runs.back().mFirst);
-        } else {
+        _SPrmReqInfo* last = runs.empty() ? nullptr : &runs.back();
+        if (last && span.mPrmID <= last->mPrmID + last->mCount)
+            last->mCount = static_cast<int32_t>(
+                std::max(last->mPrmID + last->mCount, span.mPrmID + span.mCount) - last->mPrmID);
+        else
             runs.push_back(span);
-        }
     }
     int result = CtlStatus::kOK;
-    for (const _SSpan& run : runs) {
-        const int status = Fetch(run.mFirst, run.mCount);
+    for (const _SPrmReqInfo& run : runs) {
+        const int status = Fetch(run.mPrmID, run.mCount);
         if (status == CtlStatus::kNoAnswer) return status;
         result = result ? result : status;
     }

@@ -12,11 +12,6 @@ public:
     // Version requests (200 ms each) before a silent switcher counts as not answering.
     static constexpr int kConnectAttempts = 5;
 
-    struct _SSpan {
-        long mFirst;
-        int mCount;
-    };
-
     CtlSession();
 
     // Binds the stream and waits until the switcher has answered the version request.
@@ -26,12 +21,10 @@ public:
     // failed (both printed), kRefused when an answer that arrived meanwhile (also one to an
     // earlier write) was refused.
     int Fetch(long id, int count);
-    // Every entry of a request table, as Fetch.
-    int FetchTable(const _SPrmReqInfo* table);
-    // Identifiers mFirst..mFirst+mCount-1 of every span; adjoining and overlapping spans are
-    // merged, so each identifier is asked for once. Goes on after a refusal, not after a
-    // time-out; the first failure.
-    int FetchSpans(std::vector<_SSpan> spans);
+    // Identifiers mPrmID..mPrmID+mCount-1 of every span; adjoining and overlapping spans are
+    // merged, so each identifier is asked for once, and empty ones skipped. Goes on after a
+    // refusal, not after a time-out; the first failure.
+    int FetchSpans(std::vector<_SPrmReqInfo> spans);
 
     int RefusalCount() const { return mRefusalCount; }
 

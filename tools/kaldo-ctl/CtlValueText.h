@@ -10,6 +10,10 @@ class CtlValueText {
 public:
     using Row = CKdPageCatalogue::_SRow;
 
+    // First identifiers of the unit's identity rows.
+    static constexpr long kMacAddress = 970;
+    static constexpr long kSerialNumber = 980;
+
     // The identifiers a row shows (a text's length, the six MAC octets...); 0 for an execute
     // button. Identifiers without a row count with their own width.
     static int RowSpan(CKdPrmManager& session, const Row& row);
