@@ -21,7 +21,6 @@ public:
 
     explicit SimFaults(const _SConfig& config) : mConfig(config) {}
 
-    const _SConfig& Config() const { return mConfig; }
     // Counts a request; true when it is to be lost.
     bool DropRequest();
     bool Answers(int command) const;

@@ -31,7 +31,6 @@ public:
     // Writes NAME.dev (through .NAME.tmp), creating the directory when missing.
     bool Publish(const std::string& name, const _SInfo& info, std::string& error);
     void Remove();
-    const std::string& Path() const { return mPath; }
 
 private:
     std::string mPath;

@@ -10,7 +10,6 @@ class SimStateFile {
 public:
     explicit SimStateFile(std::string path) : mPath(std::move(path)) {}
 
-    const std::string& Path() const { return mPath; }
     // Writes every writable parameter atomically (temporary file, then rename).
     bool Save(const SimCatalog& catalog, const SimMemory& memory, std::string& error) const;
     // Stores each saved value that the memory accepts; a missing file loads nothing.

@@ -4,10 +4,16 @@
 #include <map>
 
 namespace {
+constexpr int kUsbUpdateBegin = 0x30; // named in the trace, answered as an unknown command
 const std::map<int, const char*> kCommandNames = {
-    {0x10, "read parameters"},  {0x15, "read version"},   {0x20, "write parameters"},
-    {0x30, "USB update begin"}, {0x31, "firmware begin"}, {0x32, "firmware block"},
-    {0x33, "firmware end"},     {0x40, "reboot"},
+    {SimDevice::kReadParameters, "read parameters"},
+    {SimDevice::kReadVersion, "read version"},
+    {SimDevice::kWriteParameters, "write parameters"},
+    {kUsbUpdateBegin, "USB update begin"},
+    {SimDevice::kFirmwareBegin, "firmware begin"},
+    {SimDevice::kFirmwareBlock, "firmware block"},
+    {SimDevice::kFirmwareEnd, "firmware end"},
+    {SimDevice::kReboot, "reboot"},
 };
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
@@ -28,8 +34,8 @@ void SimTrace::Log(const char* direction, const SimFrame& frame, const char* not
 }
 
 std::string SimTrace::Describe(const SimFrame& frame) const {
-    const bool isAnswer = frame.command & 0x80;
-    const auto name = kCommandNames.find(frame.command & 0x7F);
+    const bool isAnswer = !SimDevice::IsRequest(frame);
+    const auto name = kCommandNames.find(frame.command & ~SimDevice::kAnswerFlag);
     std::string text = std::string(isAnswer ? "answer to " : "") +
                        (name != kCommandNames.end() ? name->second : "unknown command") +
                        ", sequence " + std::to_string(frame.sequence);
@@ -37,10 +43,13 @@ std::string SimTrace::Describe(const SimFrame& frame) const {
     if (isAnswer) {
         if (!data.empty()) text += ", status " + std::to_string(data[0]);
         if (data.size() > 1) text += ", " + std::to_string(data.size() - 1) + " bytes";
-    } else if ((frame.command == 0x10 || frame.command == 0x20) && data.size() >= 3) {
+    } else if ((frame.command == SimDevice::kReadParameters ||
+                frame.command == SimDevice::kWriteParameters) &&
+               data.size() >= 3) {
         const int id = data[0] | (data[1] << 8);
-        text += frame.command == 0x10 ? ", " + std::to_string(data[2]) + " from "
-                                      : ", " + std::to_string(data.size() - 2) + " bytes to ";
+        text += frame.command == SimDevice::kReadParameters
+                    ? ", " + std::to_string(data[2]) + " from "
+                    : ", " + std::to_string(data.size() - 2) + " bytes to ";
         text += std::to_string(id) + Label(id);
     } else if (!data.empty()) {
         text += ", " + std::to_string(data.size()) + " bytes";

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SimCatalog.h"
-#include "SimFrameParser.h"
+#include "SimDevice.h"
 
 #include <string>
 
@@ -12,9 +12,9 @@ public:
 
     // direction: "<-" for requests received, "->" for answers sent.
     void Log(const char* direction, const SimFrame& frame, const char* note = nullptr) const;
-    std::string Describe(const SimFrame& frame) const;
 
 private:
+    std::string Describe(const SimFrame& frame) const;
     std::string Label(int id) const;
 
     const SimCatalog& mCatalog;
