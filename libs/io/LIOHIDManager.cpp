@@ -42,11 +42,11 @@ void AppendVirtualDevices(std::vector<_SDeviceRef>& devices) {
             devices.push_back({_SDeviceRef::kSocket, record.StringValue(kIOSocketPathKey), record});
 }
 
-bool Matches(const LIOHIDDevice& device, const LIOHIDManager::_SMatching& matching) {
-    return device.IntProperty(kIOHIDVendorIDKey, -1) == matching.vendorID &&
-           device.IntProperty(kIOHIDProductIDKey, -1) == matching.productID &&
+bool Matches(const LIOService& service, const LIOHIDManager::_SMatching& matching) {
+    return service.Int64Value(kIOVendorIDKey, -1) == matching.vendorID &&
+           service.Int64Value(kIOProductIDKey, -1) == matching.productID &&
            (!matching.locationID ||
-            device.IntProperty(kIOHIDLocationIDKey, -1) == *matching.locationID);
+            service.Int64Value(kIOLocationIDKey, -1) == *matching.locationID);
 }
 
 } // namespace
@@ -56,12 +56,7 @@ LObjList_<LIOHIDDevice> LIOHIDManager::MatchingDevices(const _SMatching& matchin
     AppendHidrawDevices(found);
     AppendVirtualDevices(found);
     LObjList_<LIOHIDDevice> list;
-    for (const _SDeviceRef& ref : found) {
-        auto* device = new LIOHIDDevice(this, ref);
-        if (Matches(*device, matching))
-            list << device;
-        else
-            device->ReleaseObject();
-    }
+    for (const _SDeviceRef& ref : found)
+        if (Matches(ref.service, matching)) list << new LIOHIDDevice(this, ref);
     return list;
 }

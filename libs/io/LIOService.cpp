@@ -2,13 +2,10 @@
 
 #include "LUdevDevice.h"
 
-#include <climits>
-
 LIOService LIOService::FromUdevDevice(const LUdevDevice& device) {
     LIOService service;
     service.SetValue(kIOSessionIDKey, UdevSessionID(device));
     service.SetValue(kIOLocationIDKey, int64_t(device.UsbLocationID()));
-    service.SetValue(kIOSyspathKey, device.Syspath());
     // Sysfs attributes exist only while the device is attached; a removal has none of them.
     const int64_t vendorID = device.IntSysAttr("idVendor", -1, 16);
     const int64_t productID = device.IntSysAttr("idProduct", -1, 16);
@@ -58,11 +55,6 @@ LString LIOService::StringValue(const char* key) const {
     if (!key) return LString();
     auto it = mValues.find(key);
     return it == mValues.end() ? LString() : LString(it->second.c_str());
-}
-
-int LIOService::IntValue(const char* key, int defaultValue) const {
-    const int64_t value = Int64Value(key, defaultValue);
-    return (value < INT_MIN || value > INT_MAX) ? defaultValue : static_cast<int>(value);
 }
 
 int64_t LIOService::Int64Value(const char* key, int64_t defaultValue) const {

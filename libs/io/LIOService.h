@@ -17,11 +17,10 @@ inline constexpr char kIOSerialNumberKey[] = "USB Serial Number";
 inline constexpr char kIOLocationIDKey[] = "locationID";
 inline constexpr char kIOSessionIDKey[] = "sessionID";
 // Where the device is reached: the serial node (the USB device's tty, a virtual device's
-// pseudo-terminal or a manual path), the socket of a virtual HID device, the sysfs path of a
-// udev device, and a virtual device's kind ("serial" or "hid").
+// pseudo-terminal or a manual path) or the socket of a virtual HID device; and a virtual
+// device's kind ("serial" or "hid").
 inline constexpr char kIOTtyPathKey[] = "TTY Path";
 inline constexpr char kIOSocketPathKey[] = "Socket Path";
-inline constexpr char kIOSyspathKey[] = "Syspath";
 inline constexpr char kIOKindKey[] = "Kind";
 
 // Session identifiers of devices that udev does not report have bit 62 set; those of manual
@@ -50,7 +49,6 @@ public:
     bool IsEmpty() const { return mValues.empty(); }
 
     LString StringValue(const char* key) const;
-    int IntValue(const char* key, int defaultValue) const;
     int64_t Int64Value(const char* key, int64_t defaultValue) const;
 
     // True when this entry has every key of matching with the same value.

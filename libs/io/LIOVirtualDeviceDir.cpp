@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 namespace {
 constexpr long kMaxRecordSize = 4096;
@@ -70,12 +71,15 @@ bool LIOVirtualDeviceDir::IsRecordName(const char* name) {
 
 bool LIOVirtualDeviceDir::ReadRecord(const char* path, LIOService& service) {
     service = LIOService();
+    // Reads no more than a record may hold, so a stray large file costs nothing.
+    std::string text(kMaxRecordSize + 1, '\0');
     std::ifstream file(path);
+    file.read(text.data(), std::streamsize(text.size()));
+    if (file.gcount() > kMaxRecordSize) return false;
+    text.resize(size_t(file.gcount()));
+    std::istringstream lines(text);
     std::string line;
-    long size = 0;
-    while (file && std::getline(file, line)) {
-        size += long(line.size()) + 1;
-        if (size > kMaxRecordSize) return false;
+    while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const size_t equals = line.find('=');
         if (equals == std::string::npos) continue;

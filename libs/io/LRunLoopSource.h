@@ -19,9 +19,6 @@ public:
     bool AddRunLoopSource(LRunLoop* loop = nullptr);
     void RemoveRunLoopSource();
 
-    bool IsAdded() const { return mRunLoop != nullptr; }
-    int Descriptor() const { return mDescriptor; }
-
 private:
     int mDescriptor = -1;
     LRunLoop::Callback mOnReadable;

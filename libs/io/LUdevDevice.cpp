@@ -7,38 +7,29 @@
 
 namespace {
 // libudev getters return null for a missing value; LString takes null as empty.
-LString Text(const char* value) {
-    return LString(value);
+LString Read(udev_device* device, const char* (*getter)(udev_device*)) {
+    return LString(device ? getter(device) : nullptr);
 }
 } // namespace
 
-LUdevDevice LUdevDevice::FromSyspath(const LUdev& context, const char* syspath) {
-    LUdevDevice device;
-    if (context && syspath) device << udev_device_new_from_syspath(context.Get(), syspath);
-    return device;
-}
-
 LString LUdevDevice::Syspath() const {
-    return Get() ? Text(udev_device_get_syspath(Get())) : "";
+    return Read(Get(), udev_device_get_syspath);
 }
 LString LUdevDevice::Sysname() const {
-    return Get() ? Text(udev_device_get_sysname(Get())) : "";
-}
-LString LUdevDevice::Subsystem() const {
-    return Get() ? Text(udev_device_get_subsystem(Get())) : "";
+    return Read(Get(), udev_device_get_sysname);
 }
 LString LUdevDevice::Devtype() const {
-    return Get() ? Text(udev_device_get_devtype(Get())) : "";
+    return Read(Get(), udev_device_get_devtype);
 }
 LString LUdevDevice::Devnode() const {
-    return Get() ? Text(udev_device_get_devnode(Get())) : "";
+    return Read(Get(), udev_device_get_devnode);
 }
 LString LUdevDevice::Action() const {
-    return Get() ? Text(udev_device_get_action(Get())) : "";
+    return Read(Get(), udev_device_get_action);
 }
 
 LString LUdevDevice::Property(const char* key) const {
-    return Get() && key ? Text(udev_device_get_property_value(Get(), key)) : "";
+    return LString(Get() && key ? udev_device_get_property_value(Get(), key) : nullptr);
 }
 
 int64_t LUdevDevice::IntProperty(const char* key, int64_t defaultValue, int base) const {
@@ -46,19 +37,15 @@ int64_t LUdevDevice::IntProperty(const char* key, int64_t defaultValue, int base
 }
 
 LString LUdevDevice::SysAttr(const char* key) const {
-    return Get() && key ? Text(udev_device_get_sysattr_value(Get(), key)) : "";
+    return LString(Get() && key ? udev_device_get_sysattr_value(Get(), key) : nullptr);
 }
 
 int64_t LUdevDevice::IntSysAttr(const char* key, int64_t defaultValue, int base) const {
     return ParseInt(SysAttr(key), defaultValue, base);
 }
 
-LUdevDevice LUdevDevice::Parent() const {
-    // The parent belongs to this device: the wrapper takes its own reference.
-    return LUdevDevice(Get() ? udev_device_get_parent(Get()) : nullptr);
-}
-
 LUdevDevice LUdevDevice::ParentWithSubsystem(const char* subsystem, const char* devtype) const {
+    // The parent belongs to this device: the wrapper takes its own reference.
     if (!Get() || !subsystem) return LUdevDevice();
     return LUdevDevice(udev_device_get_parent_with_subsystem_devtype(Get(), subsystem, devtype));
 }

@@ -14,12 +14,8 @@ public:
     using LUdevType_::LUdevType_;
     using LUdevType_::operator=;
 
-    // The device at a sysfs path; empty when there is none.
-    static LUdevDevice FromSyspath(const LUdev& context, const char* syspath);
-
     LString Syspath() const;
     LString Sysname() const;
-    LString Subsystem() const;
     LString Devtype() const;
     LString Devnode() const;
     // The uevent action ("add", "remove", ...) of a device received from a monitor.
@@ -30,7 +26,6 @@ public:
     LString SysAttr(const char* key) const;
     int64_t IntSysAttr(const char* key, int64_t defaultValue, int base = 10) const;
 
-    LUdevDevice Parent() const;
     // The nearest ancestor of the subsystem (and device type, unless null).
     LUdevDevice ParentWithSubsystem(const char* subsystem, const char* devtype = nullptr) const;
     // The devices below this one, of the given subsystem unless null, in sysfs order.

@@ -8,18 +8,6 @@ bool LUdevEnumerate::MatchSubsystem(const char* subsystem) {
     return Get() && udev_enumerate_add_match_subsystem(Get(), subsystem) >= 0;
 }
 
-bool LUdevEnumerate::MatchProperty(const char* key, const char* value) {
-    return Get() && udev_enumerate_add_match_property(Get(), key, value) >= 0;
-}
-
-bool LUdevEnumerate::MatchSysAttr(const char* key, const char* value) {
-    return Get() && udev_enumerate_add_match_sysattr(Get(), key, value) >= 0;
-}
-
-bool LUdevEnumerate::MatchSysname(const char* sysname) {
-    return Get() && udev_enumerate_add_match_sysname(Get(), sysname) >= 0;
-}
-
 bool LUdevEnumerate::MatchParent(const LUdevDevice& parent) {
     return Get() && parent && udev_enumerate_add_match_parent(Get(), parent.Get()) >= 0;
 }

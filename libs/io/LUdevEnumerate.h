@@ -15,9 +15,6 @@ public:
     explicit LUdevEnumerate(const LUdev& context);
 
     bool MatchSubsystem(const char* subsystem);
-    bool MatchProperty(const char* key, const char* value);
-    bool MatchSysAttr(const char* key, const char* value);
-    bool MatchSysname(const char* sysname);
     // Only devices below parent (the parent itself included, as libudev does).
     bool MatchParent(const LUdevDevice& parent);
 
