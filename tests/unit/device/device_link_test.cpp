@@ -1,31 +1,33 @@
 #include "CKdUsbDevice.h"
-#include "LSerialPort.h"
+#include "ScriptedPeer.h"
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
+#include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-// The switcher's side of the link on a pseudo-terminal's master: counts version requests and
-// answers them while `answering` is set.
-class ScriptedSwitcher {
+// The switcher's side of the link on a pseudo-terminal's master: counts version requests and,
+// while `answering` is set, answers them as ScriptedPeer's device does.
+class PtySwitcher {
 public:
-    ScriptedSwitcher() {
+    PtySwitcher() {
         char name[64] = {};
         int slave = -1;
         if (openpty(&mMaster, &slave, name, nullptr, nullptr) == 0) close(slave);
+        fcntl(mMaster, F_SETFL, O_NONBLOCK);
         mPath = name;
         mThread = std::thread([this] { Run(); });
     }
-    ~ScriptedSwitcher() {
+    ~PtySwitcher() {
         mStop = true;
         mThread.join();
         close(mMaster);
@@ -37,49 +39,50 @@ public:
 
 private:
     void Run() {
-        std::vector<uint8_t> received;
+        ScriptedPeer::Bytes pending;
         while (!mStop) {
-            pollfd entry{mMaster, POLLIN, 0};
-            if (poll(&entry, 1, 10) <= 0 || !(entry.revents & POLLIN)) continue;
             uint8_t chunk[64];
-            const ssize_t count = read(mMaster, chunk, sizeof chunk);
-            if (count <= 0) continue; // no slave open at the moment
-            received.insert(received.end(), chunk, chunk + count);
-            // Packets: "M" "V" command sequence length data...
-            while (received.size() >= 5 && received.size() >= 5u + received[4]) {
-                if (received[0] != 'M' || received[1] != 'V') {
-                    received.erase(received.begin());
-                    continue;
-                }
-                if (received[2] == 0x15) {
-                    ++versionRequests;
-                    if (answering) {
-                        const uint8_t answer[] = {'M', 'V', 0x95, received[3], 9, 0, 1,
-                                                  2,   3,   4,    5,           6, 7, 8};
-                        if (write(mMaster, answer, sizeof answer) < 0) ADD_FAILURE();
-                    }
-                }
-                received.erase(received.begin(), received.begin() + 5 + received[4]);
+            const ssize_t count =
+                read(mMaster, chunk, sizeof chunk); // fails while no slave is open
+            if (count <= 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            pending.insert(pending.end(), chunk, chunk + count);
+            // The session writes whole packets: "M" "V" command sequence length data...
+            while (pending.size() >= 5 && pending.size() >= 5u + pending[4]) {
+                ScriptedPeer::Packet packet;
+                packet.command = pending[2];
+                packet.sequence = pending[3];
+                pending.erase(pending.begin(), pending.begin() + 5 + pending[4]);
+                if (packet.command != 0x15) continue;
+                ++versionRequests;
+                if (!answering) continue;
+                for (const ScriptedPeer::Bytes& answer : mDevice.Answer(packet))
+                    if (write(mMaster, answer.data(), answer.size()) < 0) ADD_FAILURE();
             }
         }
     }
 
     int mMaster = -1;
     std::string mPath;
+    ScriptedPeer::Device mDevice;
     std::atomic<bool> mStop{false};
     std::thread mThread;
 };
 
-CKdUsbDevice* NewDevice(const char* path) {
+// A device link to the node at path, held only by the returned pointer.
+LObjPtr_<CKdUsbDevice> NewDevice(const char* path) {
     LIOUsbDevice::_SDeviceInfo info;
     info.serialNumber = path;
-    return new CKdUsbDevice(kIOVirtualSessionBit | 1, info, path);
+    LObjPtr_<CKdUsbDevice> device = new CKdUsbDevice(kIOVirtualSessionBit | 1, info, path);
+    device->ReleaseObject();
+    return device;
 }
 
 TEST(DeviceLink, SessionIsHandedOutOnlyOnceTheSwitcherAnswers) {
-    ScriptedSwitcher peer;
+    PtySwitcher peer;
     LObjPtr_<CKdUsbDevice> device = NewDevice(peer.Path());
-    device->ReleaseObject();
 
     // Silent switcher: no session, and every call asks once more.
     EXPECT_EQ(device->PrmManager(), nullptr);
@@ -91,12 +94,11 @@ TEST(DeviceLink, SessionIsHandedOutOnlyOnceTheSwitcherAnswers) {
     peer.answering = true;
     LObjPtr_<CKdPrmManager> session = device->PrmManager();
     ASSERT_NE(session.Get(), nullptr);
-    EXPECT_EQ(session->VersionInfo().mSoftware, "01.02");
+    EXPECT_EQ(session->VersionInfo().mSoftware, "02.01");
     EXPECT_EQ(device->PrmManager(), session.Get());
 
     // The port is held exclusively: another link to the same node gets no stream.
     LObjPtr_<CKdUsbDevice> rival = NewDevice(peer.Path());
-    rival->ReleaseObject();
     EXPECT_EQ(rival->DeviceStream(), nullptr);
 
     // An update takes the stream away from the session and closes the port; restoring gives
@@ -118,10 +120,9 @@ TEST(DeviceLink, SessionIsHandedOutOnlyOnceTheSwitcherAnswers) {
 }
 
 TEST(DeviceLink, UpdateThreadMayCloseWhileTheMainThreadUsesTheLink) {
-    ScriptedSwitcher peer;
+    PtySwitcher peer;
     peer.answering = true;
     LObjPtr_<CKdUsbDevice> device = NewDevice(peer.Path());
-    device->ReleaseObject();
     std::atomic<bool> done{false};
     std::thread updater([&] {
         while (!done)
