@@ -13,7 +13,6 @@ public:
         uint8_t command = 0;
         uint8_t sequence = 0;
         std::vector<uint8_t> data;
-        uint8_t Status() const { return data.empty() ? 0xFF : data[0]; }
     };
 
     explicit SimLink(const std::string& tty);
@@ -22,17 +21,17 @@ public:
     SimLink& operator=(const SimLink&) = delete;
 
     bool IsOpen() const { return mFd >= 0; }
-    bool Send(uint8_t command, uint8_t sequence, const std::vector<uint8_t>& data = {});
-    bool SendBytes(const std::vector<uint8_t>& bytes);
-    // The next frame, skipping bytes before "M" "V"; nothing on time-out or hang-up.
-    std::optional<Frame> Receive(int timeoutMs = 1000);
+    // Sends a request with the next sequence number and returns the next frame, skipping bytes
+    // before "M" "V"; nothing when no frame or one with another sequence number comes in time.
     std::optional<Frame> Transact(uint8_t command, const std::vector<uint8_t>& data = {},
                                   int timeoutMs = 1000);
+    // The status byte of the answer to a request (its code + 0x80), or -1 without one.
+    int Status(uint8_t command, const std::vector<uint8_t>& data = {}, int timeoutMs = 1000);
     // Reads count bytes from id (command 0x10); empty when refused or unanswered.
     std::vector<uint8_t> Read(int id, int count);
     // Writes bytes from id (command 0x20); the answer's status, or -1 without an answer.
     int Write(int id, const std::vector<uint8_t>& bytes);
-    // Whether the other side has gone (hang-up or read error) within the time.
+    // Whether the other side goes (hang-up or read error) before timeoutMs pass without a byte.
     bool HungUp(int timeoutMs);
     // Bytes skipped while looking for frames.
     size_t SkippedBytes() const { return mSkipped; }

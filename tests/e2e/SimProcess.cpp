@@ -3,22 +3,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
+#include <filesystem>
 #include <poll.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-namespace {
-using Clock = std::chrono::steady_clock;
-
-int MsLeft(Clock::time_point end) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-    return std::max(0, static_cast<int>(left.count()));
-}
-} // namespace
 
 SimProcess::SimProcess(std::vector<std::string> arguments) {
     char dir[] = "/tmp/kaldo-e2e-XXXXXX";
@@ -28,6 +18,7 @@ SimProcess::SimProcess(std::vector<std::string> arguments) {
     mPid = Spawn(KALDO_SIM_EXE, std::move(arguments), mDeviceDir, output[1]);
     close(output[1]);
     mOutput = output[0];
+    NextTty();
 }
 
 pid_t SimProcess::Spawn(const char* program, std::vector<std::string> arguments,
@@ -52,47 +43,36 @@ SimProcess::~SimProcess() {
         waitpid(mPid, nullptr, 0);
     }
     if (mOutput >= 0) close(mOutput);
-    for (const auto& [name, fields] : Records())
-        unlink((mDeviceDir + "/" + name).c_str());
-    if (!mDeviceDir.empty()) rmdir(mDeviceDir.c_str());
+    std::error_code ignored;
+    if (!mDeviceDir.empty()) std::filesystem::remove_all(mDeviceDir, ignored);
 }
 
-std::string SimProcess::NextTty(int timeoutMs) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+const std::string& SimProcess::NextTty(int timeoutMs) {
+    // The status line ends in " on TTY".
+    mTty.clear();
     std::string line;
     char c;
     pollfd fd{mOutput, POLLIN, 0};
-    while (poll(&fd, 1, MsLeft(end)) > 0 && read(mOutput, &c, 1) == 1) {
+    while (poll(&fd, 1, timeoutMs) > 0 && read(mOutput, &c, 1) == 1) {
         if (c != '\n') {
             line += c;
             continue;
         }
-        const size_t on = line.rfind(" on ");
-        if (on != std::string::npos) return line.substr(on + 4);
-        if (!line.empty() && line[0] == '/') return line;
+        if (const size_t on = line.rfind(" on "); on != std::string::npos)
+            return mTty = line.substr(on + 4);
         line.clear();
     }
-    return "";
+    return mTty;
 }
 
-std::map<std::string, std::map<std::string, std::string>> SimProcess::Records() const {
-    std::map<std::string, std::map<std::string, std::string>> records;
-    DIR* dir = opendir(mDeviceDir.c_str());
-    if (!dir) return records;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name[0] == '.' || name.size() < 4 || name.compare(name.size() - 4, 4, ".dev") != 0)
-            continue;
-        std::ifstream in(mDeviceDir + "/" + name);
-        auto& fields = records[name];
-        for (std::string line; std::getline(in, line);) {
-            const size_t equals = line.find('=');
-            if (equals != std::string::npos)
-                fields[line.substr(0, equals)] = line.substr(equals + 1);
-        }
+int SimProcess::RecordCount() const {
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(mDeviceDir, error)) {
+        const std::string name = entry.path().filename();
+        count += !name.starts_with('.') && name.ends_with(".dev");
     }
-    closedir(dir);
-    return records;
+    return count;
 }
 
 int SimProcess::Terminate() {
@@ -102,15 +82,14 @@ int SimProcess::Terminate() {
 }
 
 int SimProcess::WaitExit(int timeoutMs) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    constexpr int kStepMs = 5;
     int status = 0;
-    while (mPid > 0) {
+    for (int waited = 0; mPid > 0 && waited <= timeoutMs; waited += kStepMs) {
         if (waitpid(mPid, &status, WNOHANG) == mPid) {
             mPid = -1;
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
-        if (MsLeft(end) == 0) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
     }
     return -1;
 }

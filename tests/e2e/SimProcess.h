@@ -1,14 +1,14 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
-// Runs kaldo-sim for a test with its own record directory and reads the terminal path of each
-// attachment from its output. Terminated (SIGTERM) and cleaned up on destruction.
+// Runs kaldo-sim for a test in a record directory of its own and reads the terminal path of each
+// attachment from its output. Terminated (SIGTERM) on destruction; the directory goes with it.
 class SimProcess {
 public:
+    // Starts the simulator and waits for its first attachment.
     explicit SimProcess(std::vector<std::string> arguments);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
@@ -19,11 +19,13 @@ public:
     static pid_t Spawn(const char* program, std::vector<std::string> arguments,
                        const std::string& deviceDir, int stdoutFd, int stderrFd = -1);
 
-    // The terminal path of the next attachment, or "" when none is announced in time.
-    std::string NextTty(int timeoutMs = 3000);
+    // The terminal of the latest attachment ("" when none was announced in time).
+    const std::string& Tty() const { return mTty; }
+    // Waits for the next attachment; its terminal, or "".
+    const std::string& NextTty(int timeoutMs = 3000);
     const std::string& DeviceDir() const { return mDeviceDir; }
-    // key=value pairs of every record in the directory, by file name.
-    std::map<std::string, std::map<std::string, std::string>> Records() const;
+    // The device records in the directory (docs/virtual-devices.md).
+    int RecordCount() const;
     // Sends SIGTERM and returns the exit status (-1 when it did not end in time).
     int Terminate();
     // The exit status once the process has ended by itself within the time, else -1.
@@ -33,4 +35,5 @@ private:
     pid_t mPid = -1;
     int mOutput = -1;
     std::string mDeviceDir;
+    std::string mTty;
 };
