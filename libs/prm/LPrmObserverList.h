@@ -20,7 +20,6 @@ public:
     void RemoveObject(LPrmObserver* observer) override;
 
     void SetDirty() { mDirty = true; }
-    bool IsDirty() const { return mDirty; }
     // When dirty: clears the flag and lets every observer check its value, in list order.
     void Service();
 

@@ -207,10 +207,7 @@ constexpr Row kRows[] = {
     {923, 1, kU8, 4, 1, "Default Gateway 4th"},
     {930, 16, kU8, 52, 0, "Login Name", "manager"},
     {950, 16, kU8, 52, 0, "Password", "password"},
-    {970, 1, kU8, 0, 0x02, "MAC Address"},
-    {971, 1, kU8, 0, 0x4B, "MAC Address"},
-    {972, 1, kU8, 0, 0x44, "MAC Address"},
-    {973, 3, kU8, 0, 0, "MAC Address"},
+    {970, 6, kU8, 0, 0, "MAC Address", "\x02\x4B\x44"},
     {980, 10, kU8, 0, 0, "Serial Number"},
     {990, 1, kU16, 0, 0, "Software Version"},
     {992, 1, kU16, 0, 0, "FPGA Version"},
@@ -267,7 +264,7 @@ const CKdPrmCatalogue::_SPrmRow* CKdPrmCatalogue::FindRow(long id) {
 int CKdPrmCatalogue::InitValue(const _SPrmRow& row, long id) {
     if (!row.mInitText) return row.mInitValue;
     const size_t k = id - row.mPrmID;
-    return k < std::strlen(row.mInitText) ? row.mInitText[k] : 0;
+    return k < std::strlen(row.mInitText) ? static_cast<unsigned char>(row.mInitText[k]) : 0;
 }
 
 const char* CKdPrmCatalogue::Label(long id) {

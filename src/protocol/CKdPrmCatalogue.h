@@ -11,7 +11,8 @@ public:
     enum EType : uint8_t { kU8, kS8, kU16, kS16 };
 
     // A run of mCount parameters of one type from mPrmID, each of the type's width; all start at
-    // mInitValue, except a text run, whose characters start as mInitText followed by zeros.
+    // mInitValue, except a run with initial bytes (a text, the MAC address), whose bytes start as
+    // mInitText followed by zeros.
     struct _SPrmRow {
         int32_t mPrmID;
         int32_t mCount;

@@ -77,29 +77,7 @@ int ToWire(long id, int value) {
     return off && value >= off->mTop ? kWireOffValue : value;
 }
 
-// Spans of the catalogue.
-constexpr CKdPrmManager::_SIdSpan kSpanINPUT{102, 123};
-constexpr CKdPrmManager::_SIdSpan kSpanSTILL{130, 138};
-constexpr CKdPrmManager::_SIdSpan kSpanAUDIO{140, 160};
-constexpr CKdPrmManager::_SIdSpan kSpanROI{170, 199};
-constexpr CKdPrmManager::_SIdSpan kSpanROIPRST{320, 396};
-constexpr CKdPrmManager::_SIdSpan kSpanMIXEFX{200, 296};
-constexpr CKdPrmManager::_SIdSpan kSpanOUTPUT{300, 313};
-constexpr CKdPrmManager::_SIdSpan kSpanSYSTEM{401, 423};
-constexpr CKdPrmManager::_SIdSpan kSpanERRDET{430, 442};
-constexpr CKdPrmManager::_SIdSpan kSpanSNTP{500, 516};
-constexpr CKdPrmManager::_SIdSpan kSpanSNMP{600, 893};
-constexpr CKdPrmManager::_SIdSpan kSpanOTHERS{900, 1000};
 } // namespace
-
-const CKdPrmManager::_SSpanDescriber CKdPrmManager::kSpans[] = {
-    {kSpanINPUT, &CKdPrmManager::PrmInfoINPUT},     {kSpanSTILL, &CKdPrmManager::PrmInfoSTILL},
-    {kSpanAUDIO, &CKdPrmManager::PrmInfoAUDIO},     {kSpanROI, &CKdPrmManager::PrmInfoROI},
-    {kSpanROIPRST, &CKdPrmManager::PrmInfoROIPRST}, {kSpanMIXEFX, &CKdPrmManager::PrmInfoMIXEFX},
-    {kSpanOUTPUT, &CKdPrmManager::PrmInfoOUTPUT},   {kSpanSYSTEM, &CKdPrmManager::PrmInfoSYSTEM},
-    {kSpanERRDET, &CKdPrmManager::PrmInfoERRDET},   {kSpanSNTP, &CKdPrmManager::PrmInfoSNTP},
-    {kSpanSNMP, &CKdPrmManager::PrmInfoSNMP},       {kSpanOTHERS, &CKdPrmManager::PrmInfoOTHERS},
-};
 
 CKdPrmManager::CKdPrmManager() : mParser(this) {
     std::fill(std::begin(mReqPrmTable), std::end(mReqPrmTable), -1);
@@ -115,13 +93,14 @@ const char* CKdPrmManager::PrmLabel(long id) {
 // Catalogue
 
 bool CKdPrmManager::PrmInfo(long id, _SPrmInfo& info) {
-    for (const _SSpanDescriber& span : kSpans)
-        if (span.mSpan.Contains(id)) return (this->*span.mDescriber)(id, info);
-    return false;
+    return PrmInfoINPUT(id, info) || PrmInfoSTILL(id, info) || PrmInfoAUDIO(id, info) ||
+           PrmInfoROI(id, info) || PrmInfoROIPRST(id, info) || PrmInfoMIXEFX(id, info) ||
+           PrmInfoOUTPUT(id, info) || PrmInfoSYSTEM(id, info) || PrmInfoERRDET(id, info) ||
+           PrmInfoSNTP(id, info) || PrmInfoSNMP(id, info) || PrmInfoOTHERS(id, info);
 }
 
-bool CKdPrmManager::DescribePrm(long id, const _SIdSpan& span, _SPrmInfo& info) {
-    const Catalogue::_SPrmRow* row = span.Contains(id) ? Catalogue::FindRow(id) : nullptr;
+bool CKdPrmManager::DescribeRow(long id, _SPrmInfo& info) {
+    const Catalogue::_SPrmRow* row = Catalogue::FindRow(id);
     if (!row) return false;
     const SAccess& access = kAccess[row->mType];
     if (id + access.mWidth > kPrmDataSize) return false;
@@ -132,43 +111,6 @@ bool CKdPrmManager::DescribePrm(long id, const _SIdSpan& span, _SPrmInfo& info) 
     info.mGetter = access.mGetter;
     info.mSetter = access.mSetter;
     return true;
-}
-
-bool CKdPrmManager::PrmInfoINPUT(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanINPUT, info);
-}
-bool CKdPrmManager::PrmInfoSTILL(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanSTILL, info);
-}
-bool CKdPrmManager::PrmInfoAUDIO(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanAUDIO, info);
-}
-bool CKdPrmManager::PrmInfoROI(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanROI, info);
-}
-bool CKdPrmManager::PrmInfoROIPRST(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanROIPRST, info);
-}
-bool CKdPrmManager::PrmInfoMIXEFX(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanMIXEFX, info);
-}
-bool CKdPrmManager::PrmInfoOUTPUT(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanOUTPUT, info);
-}
-bool CKdPrmManager::PrmInfoSYSTEM(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanSYSTEM, info);
-}
-bool CKdPrmManager::PrmInfoERRDET(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanERRDET, info);
-}
-bool CKdPrmManager::PrmInfoSNTP(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanSNTP, info);
-}
-bool CKdPrmManager::PrmInfoSNMP(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanSNMP, info);
-}
-bool CKdPrmManager::PrmInfoOTHERS(long id, _SPrmInfo& info) {
-    return DescribePrm(id, kSpanOTHERS, info);
 }
 
 bool CKdPrmManager::RangeInfo(int range, _SRangeInfo& info) {
@@ -185,9 +127,9 @@ bool CKdPrmManager::PrmCheckerNAME(int& value) {
 }
 
 void CKdPrmManager::InitParameters() {
-    for (const _SSpanDescriber& span : kSpans)
-        for (long id = span.mSpan.mFirst; id <= span.mSpan.mLast; ++id)
-            InitValue(id);
+    for (const Catalogue::_SPrmRow& row : Catalogue::Rows())
+        for (int k = 0; k < row.mCount; ++k)
+            InitValue(row.mPrmID + k * Catalogue::Width(row.mType));
 }
 
 LPrmObserverList* CKdPrmManager::ObserverListWithObserver(LPrmObserver* observer) {
@@ -300,15 +242,15 @@ bool CKdPrmManager::SetValueByHost(long id, const void* bytes, int count) {
         _SPrmInfo info;
         _SRangeInfo range;
         if (!PrmInfo(id, info) || !RangeInfo(info.mRange, range)) continue; // unknown: skipped
-        const bool isSigned = range.mMin < 0;
-        if (info.mWidth == 2) {
-            if (p + 1 >= count) break; // the upper byte is missing
-            const int word = data[p] | data[p + 1] << 8;
-            stored |= SetValueByHost(id, isSigned ? static_cast<int16_t>(word) : word);
-            ++p; // the value used two bytes and two identifiers
+        const bool isWord = info.mWidth == 2;
+        if (isWord && p + 1 >= count) break; // the upper byte is missing
+        int value = isWord ? data[p] | data[p + 1] << 8 : data[p];
+        if (range.mMin < 0)
+            value = isWord ? static_cast<int16_t>(value) : static_cast<int8_t>(value);
+        stored |= WriteValue(id, info, FromWire(id, value), kOriginHost);
+        if (isWord) { // the value used two bytes and two identifiers
+            ++p;
             ++id;
-        } else {
-            stored |= SetValueByHost(id, isSigned ? static_cast<int8_t>(data[p]) : data[p]);
         }
     }
     return stored;
@@ -318,11 +260,8 @@ void CKdPrmManager::ValueChanged(long id, int value, long origin) {
     _SPrmInfo info;
     if (!(origin & kOriginHost) && PrmInfo(id, info) && info.mWidth >= 1) {
         const int wire = ToWire(id, value);
-        uint8_t bytes[sizeof wire];
-        const int width = std::min<int>(info.mWidth, sizeof bytes);
-        for (int k = 0; k < width; ++k)
-            bytes[k] = static_cast<uint8_t>(wire >> 8 * k);
-        SendSetPacket(id, bytes, width);
+        const uint8_t bytes[] = {static_cast<uint8_t>(wire), static_cast<uint8_t>(wire >> 8)};
+        SendSetPacket(id, bytes, std::min<int>(info.mWidth, sizeof bytes));
     }
     mObserverList.SetDirty();
 }

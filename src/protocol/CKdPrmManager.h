@@ -32,13 +32,6 @@ public:
         LString mPHY;
     };
 
-    // A span of identifiers of the catalogue.
-    struct _SIdSpan {
-        long mFirst;
-        long mLast;
-        bool Contains(long id) const { return id >= mFirst && id <= mLast; }
-    };
-
     // SendCmdPacket results.
     enum : int { kSendOK = 0, kSendFailed = 1, kSendTimeout = 2 };
 
@@ -110,34 +103,34 @@ public:
     static bool PrmCheckerNAME(int& value);
 
 protected:
-    // Describers of the catalogue's spans.
-    bool PrmInfoINPUT(long id, _SPrmInfo& info);
-    bool PrmInfoSTILL(long id, _SPrmInfo& info);
-    bool PrmInfoAUDIO(long id, _SPrmInfo& info);
-    bool PrmInfoROI(long id, _SPrmInfo& info);
-    bool PrmInfoROIPRST(long id, _SPrmInfo& info);
-    bool PrmInfoMIXEFX(long id, _SPrmInfo& info);
-    bool PrmInfoOUTPUT(long id, _SPrmInfo& info);
-    bool PrmInfoSYSTEM(long id, _SPrmInfo& info);
-    bool PrmInfoERRDET(long id, _SPrmInfo& info);
-    bool PrmInfoSNTP(long id, _SPrmInfo& info);
-    bool PrmInfoSNMP(long id, _SPrmInfo& info);
-    bool PrmInfoOTHERS(long id, _SPrmInfo& info);
+    // Describers of the catalogue's spans; PrmInfo asks them in this order.
+    // clang-format off
+    bool PrmInfoINPUT(long id, _SPrmInfo& info)   { return DescribePrm(id, 102, 123, info); }
+    bool PrmInfoSTILL(long id, _SPrmInfo& info)   { return DescribePrm(id, 130, 138, info); }
+    bool PrmInfoAUDIO(long id, _SPrmInfo& info)   { return DescribePrm(id, 140, 160, info); }
+    bool PrmInfoROI(long id, _SPrmInfo& info)     { return DescribePrm(id, 170, 199, info); }
+    bool PrmInfoROIPRST(long id, _SPrmInfo& info) { return DescribePrm(id, 320, 396, info); }
+    bool PrmInfoMIXEFX(long id, _SPrmInfo& info)  { return DescribePrm(id, 200, 296, info); }
+    bool PrmInfoOUTPUT(long id, _SPrmInfo& info)  { return DescribePrm(id, 300, 313, info); }
+    bool PrmInfoSYSTEM(long id, _SPrmInfo& info)  { return DescribePrm(id, 401, 423, info); }
+    bool PrmInfoERRDET(long id, _SPrmInfo& info)  { return DescribePrm(id, 430, 442, info); }
+    bool PrmInfoSNTP(long id, _SPrmInfo& info)    { return DescribePrm(id, 500, 516, info); }
+    bool PrmInfoSNMP(long id, _SPrmInfo& info)    { return DescribePrm(id, 600, 893, info); }
+    bool PrmInfoOTHERS(long id, _SPrmInfo& info)  { return DescribePrm(id, 900, 1000, info); }
+    // clang-format on
 
+    // Stores the initial value of every parameter of the catalogue.
     void InitParameters();
 
 private:
     static constexpr int kPrmDataSize = 1001; // identifiers 0..1000
 
-    // The catalogue's spans in the order PrmInfo and InitParameters visit them.
-    struct _SSpanDescriber {
-        _SIdSpan mSpan;
-        bool (CKdPrmManager::*mDescriber)(long id, _SPrmInfo& info);
-    };
-    static const _SSpanDescriber kSpans[];
-
-    // Describes id from the catalogue when it lies in the span.
-    bool DescribePrm(long id, const _SIdSpan& span, _SPrmInfo& info);
+    // Describes id from the catalogue when it lies in first..last; inline, so that PrmInfo's walk
+    // over the spans stays a row of comparisons.
+    bool DescribePrm(long id, long first, long last, _SPrmInfo& info) {
+        return id >= first && id <= last && DescribeRow(id, info);
+    }
+    bool DescribeRow(long id, _SPrmInfo& info);
     // Reads and feeds one chunk of up to 32 bytes; the read's result.
     ssize_t ReadIntoParser();
     // Sends command 0x20 with the identifier and the given bytes, without a wait.
