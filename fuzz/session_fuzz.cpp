@@ -9,7 +9,7 @@
 #include "CKdPrmManager.h"
 #include "LPrmConverters.h"
 #include "LPrmObserverBridge.h"
-#include "LStream.h"
+#include "ScriptedPeer.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -20,16 +20,6 @@
 #include <iterator>
 
 namespace {
-
-class SocketStream : public LStream {
-public:
-    explicit SocketStream(int fd) : mFd(fd) {}
-    ~SocketStream() override { close(mFd); }
-    int Descriptor() const override { return mFd; }
-
-private:
-    int mFd;
-};
 
 // A view stand-in: shows every change through converters, reads a received text back as typed
 // input and mirrors some values into other parameters, as edits that go back to the switcher.
@@ -96,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     write(peer, kVersionAnswer, sizeof kVersionAnswer);
-    auto* stream = new SocketStream(fds[0]);
+    auto* stream = new ScriptedPeer::SocketStream(fds[0]);
     session->SetDeviceStream(stream);
     LObject::ReleaseObject(stream);
 

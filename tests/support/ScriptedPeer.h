@@ -31,42 +31,33 @@ public:
     // The byte runs to send back for one received packet (each written with its own write).
     using Script = std::function<std::vector<Bytes>(const Packet&)>;
 
-    // The switcher's answers: versions, and parameter values read from a memory of 1001 bytes.
+    // The switcher's answers: the versions 0x0102, 0x0304, 0x0506 and 0x0708, and parameter values
+    // read from a memory of 1001 bytes.
     struct Device {
         uint8_t memory[1001] = {};
-        uint16_t versions[4] = {0x0102, 0x0304, 0x0506, 0x0708};
 
         std::vector<Bytes> Answer(const Packet& packet) const {
+            Bytes data = {0};
             if (packet.command == 0x15) {
-                Bytes data = {0};
-                for (uint16_t word : versions)
-                    data.insert(data.end(), {uint8_t(word), uint8_t(word >> 8)});
+                data.insert(data.end(), {0x02, 0x01, 0x04, 0x03, 0x06, 0x05, 0x08, 0x07});
                 return {Response(0x95, packet.sequence, data)};
             }
-            if (packet.command == 0x10 && packet.data.size() == 3) {
-                const int id = packet.data[0] | packet.data[1] << 8;
-                const int count = packet.data[2];
-                Bytes data = {0};
-                for (int k = 0; k < count && id + k < 1001; ++k)
-                    data.push_back(memory[id + k]);
-                return {Response(0x90, packet.sequence, data)};
-            }
-            return {};
+            if (packet.command != 0x10 || packet.data.size() != 3) return {};
+            const int id = packet.data[0] | packet.data[1] << 8;
+            for (int k = 0; k < packet.data[2] && id + k < 1001; ++k)
+                data.push_back(memory[id + k]);
+            return {Response(0x90, packet.sequence, data)};
         }
     };
 
-    // An LStream over one descriptor, closed with the stream.
+    // An LStream over one descriptor, closed with the stream; a write never raises SIGPIPE.
     class SocketStream : public LStream {
     public:
         explicit SocketStream(int fd) : mFd(fd) {}
-        ~SocketStream() override { Close(); }
+        ~SocketStream() override { close(mFd); }
         int Descriptor() const override { return mFd; }
         ssize_t Write(const void* bytes, unsigned long count) override {
-            return mFd < 0 ? 0 : send(mFd, bytes, count, MSG_NOSIGNAL);
-        }
-        void Close() override {
-            if (mFd >= 0) close(mFd);
-            mFd = -1;
+            return send(mFd, bytes, count, MSG_NOSIGNAL);
         }
 
     private:
@@ -96,20 +87,17 @@ public:
         std::lock_guard lock(mMutex);
         mScript = std::move(script);
     }
-    void SetRecording(bool recording) {
-        std::lock_guard lock(mMutex);
-        mRecording = recording;
-    }
 
-    // The packets received so far, once at least n have arrived or after the time-out.
-    std::vector<Packet> WaitForPackets(size_t n, int timeoutMs = 2000) {
+    // The packets received so far as they travelled, once at least n have arrived or after the
+    // time-out.
+    std::vector<Bytes> WaitForPackets(size_t n, int timeoutMs = 2000) {
         std::unique_lock lock(mMutex);
         mArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                           [&] { return mPackets.size() >= n; });
         return mPackets;
     }
     // The packets received so far; the record starts again empty.
-    std::vector<Packet> TakePackets() {
+    std::vector<Bytes> TakePackets() {
         std::lock_guard lock(mMutex);
         return std::exchange(mPackets, {});
     }
@@ -120,10 +108,8 @@ public:
     }
 
     static Bytes Response(int command, int sequence, const Bytes& data) {
-        Bytes wire = data;
-        const uint8_t header[] = {'M', 'V', uint8_t(command), uint8_t(sequence),
-                                  uint8_t(data.size())};
-        wire.insert(wire.begin(), std::begin(header), std::end(header));
+        Bytes wire = {'M', 'V', uint8_t(command), uint8_t(sequence), uint8_t(data.size())};
+        wire.insert(wire.end(), data.begin(), data.end());
         return wire;
     }
 
@@ -131,19 +117,14 @@ private:
     void Run() {
         Bytes pending;
         uint8_t chunk[256];
-        for (;;) {
-            const ssize_t count = read(mFd, chunk, sizeof chunk);
-            if (count <= 0) return;
+        for (ssize_t count; (count = read(mFd, chunk, sizeof chunk)) > 0;) {
             pending.insert(pending.end(), chunk, chunk + count);
             // The session writes whole packets; take every complete one.
             while (pending.size() >= 5 && pending.size() >= 5u + pending[4]) {
-                Packet packet;
-                packet.command = pending[2];
-                packet.sequence = pending[3];
-                packet.wire.assign(pending.begin(), pending.begin() + 5 + pending[4]);
-                packet.data.assign(packet.wire.begin() + 5, packet.wire.end());
-                pending.erase(pending.begin(), pending.begin() + packet.wire.size());
-                for (const Bytes& reply : Answer(packet))
+                const Bytes wire(pending.begin(), pending.begin() + 5 + pending[4]);
+                pending.erase(pending.begin(), pending.begin() + wire.size());
+                for (const Bytes& reply :
+                     Answer({wire[2], wire[3], {wire.begin() + 5, wire.end()}, wire}))
                     Send(reply);
             }
         }
@@ -152,7 +133,7 @@ private:
     std::vector<Bytes> Answer(const Packet& packet) {
         std::lock_guard lock(mMutex);
         std::vector<Bytes> replies = mScript ? mScript(packet) : std::vector<Bytes>();
-        if (mRecording) mPackets.push_back(packet);
+        mPackets.push_back(packet.wire);
         mArrived.notify_all();
         return replies;
     }
@@ -163,6 +144,5 @@ private:
     std::mutex mMutex;
     std::condition_variable mArrived;
     Script mScript;
-    bool mRecording = true;
-    std::vector<Packet> mPackets;
+    std::vector<Bytes> mPackets;
 };

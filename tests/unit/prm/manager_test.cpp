@@ -1,16 +1,22 @@
+// The parameter manager, its handles, and the observers and bridges that watch it.
 #include "LPrmManager.h"
 #include "LPrmManagerHandle.h"
 #include "LPrmManagerPtr.h"
+#include "LPrmObserver.h"
+#include "LPrmObserverBridge.h"
+#include "LPrmObserverList.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-// A small device: 1 u8 (0..10, initial 5), 2 s8 read-only, 3 u16 (0..4000),
-// 10-13 characters whose checker records what it is given.
+// A small device: 1 u8 (0..10, initial 5), 2 s8 read-only (initial -3), 3 u16 (0..4000),
+// 10-13 characters whose checker records what it is given. Every change is recorded and marks
+// the observer list dirty.
 class TestManager : public LPrmManager {
 public:
     TestManager() {
@@ -19,13 +25,12 @@ public:
     }
 
     bool PrmInfo(long id, _SPrmInfo& info) override {
-        if (id == 1) return Describe<unsigned char>(info, &mU8, 0, 5);
-        if (id == 2) return Describe<signed char>(info, &mS8, 1, -3);
-        if (id == 3) return Describe<unsigned short>(info, &mU16, 2, 0);
-        if (id >= 10 && id <= 13) return Describe<signed char>(info, &mText[id - 10], 3, 0);
+        if (id == 1) return Describe<uint8_t>(info, &mU8, 0, 5);
+        if (id == 2) return Describe<int8_t>(info, &mS8, 1, -3);
+        if (id == 3) return Describe<uint16_t>(info, &mU16, 2, 0);
+        if (id >= 10 && id <= 13) return Describe<int8_t>(info, &mText[id - 10], 3, 0);
         return false;
     }
-
     bool RangeInfo(int range, _SRangeInfo& info) override {
         static const _SRangeInfo kRanges[] = {
             {0, 10, nullptr}, {0, 0, &PrmCheckerREADONLY}, {0, 4000, nullptr}, {0, 0, &Record}};
@@ -33,23 +38,19 @@ public:
         info = kRanges[range];
         return true;
     }
-
     void ValueChanged(long id, int value, long origin) override {
-        changes.push_back({id, value, origin});
+        changes.emplace_back(id, value, origin);
+        list.SetDirty();
     }
+    LPrmObserverList* ObserverListWithObserver(LPrmObserver*) override { return &list; }
 
     static bool Record(int& value) {
         sChecked.push_back(value);
         return true;
     }
 
-    struct Change {
-        long id;
-        int value;
-        long origin;
-        bool operator==(const Change&) const = default;
-    };
-    std::vector<Change> changes;
+    std::vector<std::tuple<long, int, long>> changes; // identifier, value, origin
+    LPrmObserverList list;
     static inline std::vector<int> sChecked;
 
 private:
@@ -65,34 +66,15 @@ private:
     char mText[4] = {};
 };
 
-TEST(PrmManager, AccessorsWidenBySignednessAndKeepLowBits) {
-    uint8_t bytes[2] = {0xFF, 0xFF};
-    LPrmManager::_SPrmInfo info{bytes, 0, 0, 0, nullptr, nullptr};
-    EXPECT_EQ(LPrmManager::Getter_<unsigned char>(info, 0), 255);
-    EXPECT_EQ(LPrmManager::Getter_<signed char>(info, 0), -1);
-    EXPECT_EQ(LPrmManager::Getter_<unsigned short>(info, 0), 65535);
-    EXPECT_EQ(LPrmManager::Getter_<short>(info, 0), -1);
-
-    LPrmManager::Setter_<unsigned short>(info, 0x12345, 0);
-    EXPECT_EQ(LPrmManager::Getter_<unsigned short>(info, 0), 0x2345);
-    LPrmManager::Setter_<signed char>(info, 0x181, 0);
-    EXPECT_EQ(LPrmManager::Getter_<signed char>(info, 0), -127);
-}
-
-TEST(PrmManager, InitialValuesAreWrittenWithoutNotification) {
-    TestManager manager;
-    EXPECT_EQ(manager.Value(1, 0), 5);
-    EXPECT_EQ(manager.Value(2, 0), -3);
-    EXPECT_TRUE(manager.changes.empty());
-}
-
 TEST(PrmManager, SetValueClampsRefusesAndNotifiesRealChangesOnly) {
     TestManager manager;
+    EXPECT_EQ(manager.Value(1, 0), 5); // initial values are written without notification
+    EXPECT_EQ(manager.Value(2, 0), -3);
+    EXPECT_TRUE(manager.changes.empty());
+
     EXPECT_TRUE(manager.SetValue(1, 99, 7));
     EXPECT_EQ(manager.Value(1, 0), 10);
     EXPECT_TRUE(manager.SetValue(1, -4, 0));
-    EXPECT_EQ(manager.Value(1, 0), 0);
-
     EXPECT_TRUE(manager.SetValue(1, 0, 0));  // already stored: no notification
     EXPECT_FALSE(manager.SetValue(2, 1, 0)); // read-only
     EXPECT_EQ(manager.Value(2, 0), -3);
@@ -100,9 +82,7 @@ TEST(PrmManager, SetValueClampsRefusesAndNotifiesRealChangesOnly) {
     EXPECT_EQ(manager.Value(4, 0), 0);
     EXPECT_EQ(manager.ValueRange(3).mMax, 4000);
     EXPECT_EQ(manager.ValueRange(4).mMax, 0);
-
-    const std::vector<TestManager::Change> expected = {{1, 10, 7}, {1, 0, 0}};
-    EXPECT_EQ(manager.changes, expected);
+    EXPECT_EQ(manager.changes, (decltype(manager.changes){{1, 10, 7}, {1, 0, 0}}));
 
     // The device side stores past the range check.
     LPrmManager::_SPrmInfo info;
@@ -122,31 +102,153 @@ TEST(PrmManager, TextsArePaddedAndReachTheCheckerAsSignedBytes) {
     TestManager::sChecked.clear();
     manager.SetStringValue(10, "\x80", 1, 1, 0);
     EXPECT_EQ(TestManager::sChecked, (std::vector<int>{-128}));
-
     manager.SetStringValue(10, nullptr, 4, 1, 0); // null clears the run
     EXPECT_STREQ(manager.StringValue(10, 4, 1, 0).CString(), "");
 }
 
-TEST(PrmManager, HandlesResolveToNullOnceTheManagerIsGone) {
+TEST(PrmManager, HandlesAndObserversSurviveTheManager) {
     auto* manager = new TestManager;
     LPrmManagerPtr direct = manager;
     LObjPtr_<LPrmManagerHandle> chained = new LPrmManagerHandle(manager->Handle());
     LObject::ReleaseObject(chained.Get());
     LPrmManagerPtr viaChain = chained.Get();
-
     EXPECT_TRUE(direct);
-    EXPECT_EQ(direct.Get(), manager);
     EXPECT_EQ(viaChain.Get(), manager);
     EXPECT_EQ(static_cast<LPrmManagerHandle*>(direct), manager->Handle());
+    LPrmObserver observer(manager);
+    observer.SetPrmID(1);
 
-    LObject::ReleaseObject(manager);
+    LObject::ReleaseObject(manager); // destroys the observer list, then clears the handle
     EXPECT_FALSE(direct);
-    EXPECT_EQ(direct.Get(), nullptr);
     EXPECT_EQ(viaChain.Get(), nullptr);
     EXPECT_NE(direct.Handle(), nullptr); // the handle outlives its manager
-
     direct = static_cast<LPrmManager*>(nullptr);
     EXPECT_EQ(direct.Handle(), nullptr);
+    EXPECT_FALSE(observer.IsRegistered());
+    EXPECT_FALSE(observer.UpdateValue());
+    EXPECT_FALSE(observer.RegisterObserver());
+}
+
+struct CountingObserver : LPrmObserver {
+    using LPrmObserver::LPrmObserver;
+    void CheckValueUpdated() override {
+        ++checks;
+        LPrmObserver::CheckValueUpdated();
+    }
+    void ValueUpdated() override { ++updates; }
+    int checks = 0;
+    int updates = 0;
+};
+
+TEST(PrmObserver, ChangesAreReportedOncePerPassAndMoveWithTheObserver) {
+    TestManager manager;
+    CountingObserver observer(&manager);
+    observer.SetPrmID(3);
+    EXPECT_TRUE(observer.IsRegistered());
+    manager.list.Service(); // clean list: nobody is asked
+    EXPECT_EQ(observer.checks, 0);
+
+    manager.SetValue(3, 1, 0);
+    manager.SetValue(3, 2, 0);
+    manager.list.Service();
+    EXPECT_EQ(observer.updates, 1);
+    EXPECT_EQ(observer.LastValue(), 2);
+
+    manager.SetValue(3, 9, 0); // and back before the pass
+    manager.SetValue(3, 2, 0);
+    manager.list.Service();
+    EXPECT_EQ(observer.checks, 2);
+    EXPECT_EQ(observer.updates, 1);
+
+    // A registered observer moves with its registration, refreshed without notification.
+    TestManager other;
+    other.SetValue(3, 42, 0);
+    observer.SetPrmManager(&other);
+    EXPECT_EQ(manager.list.Count(), 0);
+    EXPECT_EQ(other.list.Count(), 1);
+    EXPECT_EQ(observer.LastValue(), 42);
+    EXPECT_EQ(observer.updates, 1);
+    observer.SetPrmManager(other.Handle()); // the same manager by handle: nothing changes
+    observer.UnregisterObserver();
+    EXPECT_EQ(other.list.Count(), 0);
+}
+
+// An observer that the list alone keeps alive and that leaves the list while being called.
+struct LeavingObserver : LPrmObserver {
+    using LPrmObserver::LPrmObserver;
+    ~LeavingObserver() override { ++sDestroyed; }
+    void ValueUpdated() override { UnregisterObserver(); }
+    static inline int sDestroyed = 0;
+};
+
+TEST(PrmObserverList, AnObserverMayLeaveDuringServiceWithoutSkippingOthers) {
+    TestManager manager;
+    auto* leaving = new LeavingObserver(&manager);
+    leaving->SetPrmID(1);
+    LObject::ReleaseObject(leaving); // the list holds the only reference now
+    CountingObserver staying(&manager);
+    staying.SetPrmID(1);
+
+    manager.SetValue(1, 1, 0);
+    manager.list.Service();
+    EXPECT_EQ(LeavingObserver::sDestroyed, 1);
+    EXPECT_EQ(manager.list.Count(), 1);
+    EXPECT_EQ(staying.updates, 1); // moved into the freed slot and still checked in this pass
+}
+
+struct View : LPrmObserverBridge::Delegate {
+    void valueUpdated(LPrmObserverBridge*) override { ++updates; }
+    void checkValueUpdated(LPrmObserverBridge*) override { ++checks; }
+    std::optional<bool> updateValue(LPrmObserverBridge*) override { return answer; }
+    std::optional<bool> answer; // none: the view does not implement "updateValue"
+    int updates = 0;
+    int checks = 0;
+};
+
+TEST(PrmObserverBridge, ForwardsToItsDelegate) {
+    TestManager manager;
+    manager.SetValue(3, 5, 0);
+    View view;
+    LPrmObserverBridge bridge;
+    bridge.Setup(&manager, 3, &view);
+    EXPECT_EQ(view.updates, 1); // once at set-up
+    EXPECT_EQ(bridge.LastValue(), 5);
+
+    // Without updateValue the base comparison detects the change.
+    manager.SetValue(3, 6, 0);
+    manager.list.Service();
+    EXPECT_EQ(view.updates, 2);
+    EXPECT_EQ(view.checks, 1);
+
+    // With updateValue the delegate's answer decides, even for an unchanged value.
+    View refreshing;
+    refreshing.answer = true;
+    bridge.Setup(manager.Handle(), 3, &refreshing);
+    manager.list.SetDirty();
+    manager.list.Service();
+    EXPECT_EQ(refreshing.updates, 2);
+    EXPECT_EQ(view.updates, 2); // the former delegate hears nothing more
+}
+
+TEST(PrmObserverBridge, AGoneDelegateReceivesNothing) {
+    TestManager manager;
+    LPrmObserverBridge bridge;
+    {
+        View view;
+        bridge.Setup(&manager, 1, &view);
+        EXPECT_EQ(bridge.GetDelegate(), &view);
+    }
+    EXPECT_EQ(bridge.GetDelegate(), nullptr);
+    manager.SetValue(1, 3, 0);
+    manager.list.Service(); // must not reach the destroyed view
+    EXPECT_EQ(bridge.LastValue(), 3);
+
+    // A bridge that goes first leaves nothing behind in its delegate.
+    View view;
+    auto* shortLived = new LPrmObserverBridge;
+    shortLived->Setup(&manager, 1, &view);
+    LObject::ReleaseObject(shortLived); // the manager's list still holds it
+    manager.list.ObjectAtIndex(manager.list.Count() - 1)->UnregisterObserver();
 }
 
 } // namespace
