@@ -31,6 +31,14 @@ const CKdPageCatalogue::_SPage* FindPage(const char* name) {
     return found;
 }
 
+// Whether the request table of one of the pages asks for id.
+bool IsRequested(std::span<const CKdPageCatalogue::_SPage> pages, long id) {
+    for (const CKdPageCatalogue::_SPage& page : pages)
+        for (const auto* request = page.mRequests; request && request->mCount >= 1; ++request)
+            if (id >= request->mPrmID && id < request->mPrmID + request->mCount) return true;
+    return false;
+}
+
 } // namespace
 
 CtlCommands::CtlCommands(const CtlOptions& options) : mOptions(options) {
@@ -182,12 +190,16 @@ int CtlCommands::Dump() {
         pages = {page, 1};
     }
     if (int status = Connect()) return status;
-    // Exactly what the rows show, adjoining rows in one request.
-    std::vector<CtlSession::_SPrmReqInfo> shown;
+    // Each page asks with its own request table, as the pages of the utility do. A few rows lie
+    // outside every table; ask for them too rather than show what the session happens to hold.
+    for (const CKdPageCatalogue::_SPage& page : pages)
+        if (int status = mSession->FetchTable(page.mRequests)) return status;
+    std::vector<CtlSession::_SPrmReqInfo> outside;
     for (const CKdPageCatalogue::_SPage& page : pages)
         for (const CKdPageCatalogue::_SRow& row : page.mRows)
-            shown.push_back({row.mPrmID, CtlValueText::RowSpan(*mSession, row)});
-    if (int status = mSession->FetchSpans(shown)) return status;
+            if (!IsRequested(pages, row.mPrmID))
+                outside.push_back({row.mPrmID, CtlValueText::RowSpan(*mSession, row)});
+    if (int status = mSession->FetchSpans(outside)) return status;
 
     for (const CKdPageCatalogue::_SPage& page : pages) {
         std::printf("%s%s (%s)\n", &page == pages.data() ? "" : "\n", PageName(page).CString(),

@@ -28,6 +28,12 @@ int CtlSession::Fetch(long id, int count) {
                            kRequestWaitMs, id, id + count - 1);
 }
 
+int CtlSession::FetchTable(const _SPrmReqInfo* table) {
+    for (; table && table->mCount >= 1; ++table)
+        if (int status = Fetch(table->mPrmID, table->mCount)) return status;
+    return CtlStatus::kOK;
+}
+
 int CtlSession::FetchSpans(std::vector<_SPrmReqInfo> spans) {
     std::sort(spans.begin(), spans.end(),
               [](const _SPrmReqInfo& a, const _SPrmReqInfo& b) { return a.mPrmID < b.mPrmID; });

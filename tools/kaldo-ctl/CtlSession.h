@@ -21,6 +21,8 @@ public:
     // failed (both printed), kRefused when an answer that arrived meanwhile (also one to an
     // earlier write) was refused.
     int Fetch(long id, int count);
+    // Every entry of a request table, as Fetch.
+    int FetchTable(const _SPrmReqInfo* table);
     // Identifiers mPrmID..mPrmID+mCount-1 of every span; adjoining and overlapping spans are
     // merged, so each identifier is asked for once, and empty ones skipped. Goes on after a
     // refusal, not after a time-out; the first failure.
