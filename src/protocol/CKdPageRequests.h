@@ -4,7 +4,8 @@
 
 // The parameters each page requests when it opens: first identifier and count of identifiers
 // (bytes, so a 16-bit parameter counts 2); each table ends with a count of 0. The tables are
-// named after the pages that use them.
+// named after the pages that use them. Every row a page shows lies in its table, so that no row
+// shows a value the switcher never sent ("PinP Type" 239, the "Auto ROI Layer" presets 293-296).
 namespace CKdPageRequests {
 using Req = CKdPrmManager::_SPrmReqInfo;
 
@@ -35,10 +36,10 @@ inline constexpr Req KdPrmViewRoiPreset58Setting[] = {
 inline constexpr Req KdPrmViewMixEfxGeneral[] = {{200, 2}, {202, 2}, {204, 2}, {210, 6}, {0, 0}};
 inline constexpr Req KdPrmViewMixEfxCut[] = {{218, 73}, {0, 0}};
 inline constexpr Req KdPrmViewMixEfxWipe[] = {{220, 6}, {0, 0}};
-inline constexpr Req KdPrmViewMixEfxPinP[] = {{230, 9}, {0, 0}};
+inline constexpr Req KdPrmViewMixEfxPinP[] = {{230, 10}, {0, 0}};
 inline constexpr Req KdPrmViewMixEfxSplit[] = {{240, 9}, {0, 0}};
 inline constexpr Req KdPrmViewMixEfxAlpha[] = {{250, 5}, {0, 0}};
-inline constexpr Req KdPrmViewMixEfxFade[] = {{270, 3}, {291, 2}, {0, 0}};
+inline constexpr Req KdPrmViewMixEfxFade[] = {{270, 3}, {291, 6}, {0, 0}};
 inline constexpr Req KdPrmViewMixEfxErrDet[] = {{431, 12}, {0, 0}};
 inline constexpr Req KdPrmViewOutput[] = {{300, 2}, {310, 2}, {313, 1}, {0, 0}};
 inline constexpr Req KdPrmViewSystemGeneral[] = {{401, 1}, {403, 1}, {0, 0}};
