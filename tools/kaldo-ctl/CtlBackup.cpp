@@ -4,7 +4,7 @@
 #include "CtlChangeSet.h"
 #include "CtlSession.h"
 #include "CtlStatus.h"
-#include "CtlValueText.h"
+#include "CKdValueText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -79,7 +79,7 @@ const Json* Field(const Json& object, const char* key) {
 LString NotASetting(CKdPrmManager& catalogue, long id) {
     LString why;
     int value = 0;
-    if (!CtlValueText::ParseValue(catalogue, id, "0", true, value, why)) return why;
+    if (!CKdValueText::ParseValue(catalogue, id, "0", true, value, why)) return why;
     const CKdPrmCatalogue::_SPrmRow* row = CKdPrmCatalogue::FindRow(id);
     if (row && row->mPrmID != id && !IsMovement(row->mPrmID))
         return why.Format("%ld lies inside the text %d (%s)", id, row->mPrmID, row->mLabel);
@@ -96,7 +96,7 @@ LString CheckValue(CKdPrmManager& catalogue, const CtlBackup::_SSetting& setting
         int stored = 0;
         if (!value || !value->is_number_integer())
             return why.Format("%ld (%s) has no whole-number value", id, LabelOf(id).CString());
-        CtlValueText::ParseValue(catalogue, id, std::to_string(value->get<long long>()).c_str(),
+        CKdValueText::ParseValue(catalogue, id, std::to_string(value->get<long long>()).c_str(),
                                  true, stored, why);
         return why;
     }
@@ -140,20 +140,20 @@ std::vector<CtlBackup::_SSetting> CtlBackup::Settings(CKdPrmManager& catalogue) 
 
 int CtlBackup::Save(CtlSession& session, const char* path) {
     const std::vector<_SSetting> settings = Settings(session);
-    const auto* serial = CKdPageCatalogue::RowForPrm(CtlValueText::kSerialNumber);
+    const auto* serial = CKdPageCatalogue::RowForPrm(CKdValueText::kSerialNumber);
     std::vector<CtlSession::_SPrmReqInfo> spans{
-        {serial->mPrmID, CtlValueText::RowSpan(session, *serial)}};
+        {serial->mPrmID, CKdValueText::RowSpan(session, *serial)}};
     for (const _SSetting& setting : settings)
         spans.push_back({setting.mPrmID, setting.mLength
                                              ? setting.mLength
-                                             : CtlValueText::PrmSpan(session, setting.mPrmID)});
+                                             : CKdValueText::PrmSpan(session, setting.mPrmID)});
     if (int status = session.FetchSpans(spans)) return status;
 
     const CKdPrmManager::_SVersionInfo versions = session.VersionInfo();
     Json header;
     header["format"] = kFormat;
     header["version"] = kVersion;
-    header["serial"] = CtlValueText::RowText(session, *serial).CString();
+    header["serial"] = CKdValueText::RowText(session, *serial).CString();
     header["software"] = versions.mSoftware.CString();
     header["fpga"] = versions.mFPGA.CString();
     header["usb"] = versions.mUSB.CString();

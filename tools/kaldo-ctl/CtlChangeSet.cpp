@@ -2,7 +2,7 @@
 
 #include "CtlSession.h"
 #include "CtlStatus.h"
-#include "CtlValueText.h"
+#include "CKdValueText.h"
 
 namespace {
 constexpr long kFromSwitcher = 1; // origin: stored without being sent
@@ -18,7 +18,7 @@ void CtlChangeSet::AddText(long id, int length, const char* text) {
 }
 
 int CtlChangeSet::Span(CtlSession& session, const _SItem& item) {
-    return item.mLength ? item.mLength : CtlValueText::PrmSpan(session, item.mPrmID);
+    return item.mLength ? item.mLength : CKdValueText::PrmSpan(session, item.mPrmID);
 }
 
 bool CtlChangeSet::Differs(CtlSession& session, const _SItem& item) {
@@ -38,7 +38,7 @@ void CtlChangeSet::Store(CtlSession& session, const _SItem& item, long origin) {
 }
 
 LString CtlChangeSet::Shown(CtlSession& session, const _SItem& item) {
-    if (!item.mLength) return CtlValueText::PrmText(session, item.mPrmID);
+    if (!item.mLength) return CKdValueText::PrmText(session, item.mPrmID);
     return LString("\"") + session.StringValue(item.mPrmID, item.mLength, 1, 0) + "\"";
 }
 
@@ -58,7 +58,7 @@ int CtlChangeSet::Apply(CtlSession& session, bool dryRun, bool verbose, FILE* ou
         if (!Differs(session, item)) {
             if (verbose)
                 std::fprintf(out, "%ld %s: %s (unchanged)\n", item.mPrmID,
-                             CtlValueText::Label(item.mPrmID).CString(),
+                             CKdValueText::Label(item.mPrmID).CString(),
                              Shown(session, item).CString());
             continue;
         }
@@ -74,7 +74,7 @@ int CtlChangeSet::Apply(CtlSession& session, bool dryRun, bool verbose, FILE* ou
     mChanged = mKept = 0;
     for (const Change& change : changes) {
         const _SItem& item = *change.mItem;
-        const LString label = CtlValueText::Label(item.mPrmID);
+        const LString label = CKdValueText::Label(item.mPrmID);
         if (dryRun) {
             std::fprintf(out, "would change %ld %s: %s -> %s\n", item.mPrmID, label.CString(),
                          change.mBefore.CString(), change.mWanted.CString());

@@ -6,7 +6,7 @@
 #include "CtlCompanion.h"
 #include "CtlOptions.h"
 #include "CtlStatus.h"
-#include "CtlValueText.h"
+#include "CKdValueText.h"
 
 #include <cstdio>
 #include <strings.h>
@@ -77,20 +77,20 @@ int CtlCommands::List() {
 
 int CtlCommands::Info() {
     if (int status = Connect()) return status;
-    const auto* mac = CKdPageCatalogue::RowForPrm(CtlValueText::kMacAddress);
-    const auto* serial = CKdPageCatalogue::RowForPrm(CtlValueText::kSerialNumber);
+    const auto* mac = CKdPageCatalogue::RowForPrm(CKdValueText::kMacAddress);
+    const auto* serial = CKdPageCatalogue::RowForPrm(CKdValueText::kSerialNumber);
     if (int status =
-            mSession->FetchSpans({{mac->mPrmID, CtlValueText::RowSpan(*mSession, *mac)},
-                                  {serial->mPrmID, CtlValueText::RowSpan(*mSession, *serial)}}))
+            mSession->FetchSpans({{mac->mPrmID, CKdValueText::RowSpan(*mSession, *mac)},
+                                  {serial->mPrmID, CKdValueText::RowSpan(*mSession, *serial)}}))
         return status;
     const CKdPrmManager::_SVersionInfo versions = mSession->VersionInfo();
     std::printf("Product:       %s\n", mDevice.ProductName().CString());
-    std::printf("Serial number: %s\n", CtlValueText::RowText(*mSession, *serial).CString());
+    std::printf("Serial number: %s\n", CKdValueText::RowText(*mSession, *serial).CString());
     std::printf("Software:      %s\n", versions.mSoftware.CString());
     std::printf("FPGA:          %s\n", versions.mFPGA.CString());
     std::printf("USB:           %s\n", versions.mUSB.CString());
     std::printf("PHY:           %s\n", versions.mPHY.CString());
-    std::printf("MAC address:   %s\n", CtlValueText::RowText(*mSession, *mac).CString());
+    std::printf("MAC address:   %s\n", CKdValueText::RowText(*mSession, *mac).CString());
     return CtlStatus::kOK;
 }
 
@@ -98,12 +98,12 @@ int CtlCommands::Get() {
     std::vector<CtlSession::_SPrmReqInfo> spans;
     for (long id : mOptions.mPrmIDs) {
         const CKdPageCatalogue::_SRow* row = CKdPageCatalogue::RowForPrm(id);
-        const int span = row && !mOptions.mRaw ? CtlValueText::RowSpan(*mSession, *row)
-                                               : CtlValueText::PrmSpan(*mSession, id);
+        const int span = row && !mOptions.mRaw ? CKdValueText::RowSpan(*mSession, *row)
+                                               : CKdValueText::PrmSpan(*mSession, id);
         if (span < 1) {
             LString why;
             int value = 0;
-            CtlValueText::ParseValue(*mSession, id, "0", true, value, why);
+            CKdValueText::ParseValue(*mSession, id, "0", true, value, why);
             return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.CString());
         }
         spans.push_back({id, span});
@@ -112,8 +112,8 @@ int CtlCommands::Get() {
     if (int status = mSession->FetchSpans(spans)) return status;
     for (long id : mOptions.mPrmIDs) {
         const LString value = mOptions.mRaw ? LString().Format("%d", mSession->Value(id, 0))
-                                            : CtlValueText::PrmText(*mSession, id);
-        std::printf("%ld %s: %s\n", id, CtlValueText::Label(id).CString(), value.CString());
+                                            : CKdValueText::PrmText(*mSession, id);
+        std::printf("%ld %s: %s\n", id, CKdValueText::Label(id).CString(), value.CString());
     }
     return CtlStatus::kOK;
 }
@@ -122,7 +122,7 @@ int CtlCommands::Set() {
     const long id = mOptions.mPrmID;
     int value = 0;
     LString why;
-    if (!CtlValueText::ParseValue(*mSession, id, mOptions.mValue.c_str(), mOptions.mRaw, value,
+    if (!CKdValueText::ParseValue(*mSession, id, mOptions.mValue.c_str(), mOptions.mRaw, value,
                                   why))
         return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.CString());
     if (int status = Connect()) return status;
@@ -141,7 +141,7 @@ LString CtlCommands::CheckTextRun(long first, int length, bool writable) {
             return why.Format("%ld is not a character parameter, so %ld..%ld is not a text", id,
                               first, first + length - 1);
         if (writable && range.mChecker != CKdPrmManager::PrmCheckerNAME)
-            return why.Format("%ld (%s) is %s", id, CtlValueText::Label(id).CString(),
+            return why.Format("%ld (%s) is %s", id, CKdValueText::Label(id).CString(),
                               range.mChecker == LPrmManager::PrmCheckerREADONLY ? "read-only"
                                                                                 : "not a text");
     }
@@ -198,7 +198,7 @@ int CtlCommands::Dump() {
     for (const CKdPageCatalogue::_SPage& page : pages)
         for (const CKdPageCatalogue::_SRow& row : page.mRows)
             if (!IsRequested(pages, row.mPrmID))
-                outside.push_back({row.mPrmID, CtlValueText::RowSpan(*mSession, row)});
+                outside.push_back({row.mPrmID, CKdValueText::RowSpan(*mSession, row)});
     if (int status = mSession->FetchSpans(outside)) return status;
 
     for (const CKdPageCatalogue::_SPage& page : pages) {
@@ -206,7 +206,7 @@ int CtlCommands::Dump() {
                     page.mClassName);
         for (const CKdPageCatalogue::_SRow& row : page.mRows)
             std::printf("  %4ld  %-*s %s\n", row.mPrmID, kLabelWidth, row.mLabel,
-                        CtlValueText::RowText(*mSession, row).CString());
+                        CKdValueText::RowText(*mSession, row).CString());
     }
     return CtlStatus::kOK;
 }

@@ -1,4 +1,4 @@
-#include "CtlValueText.h"
+#include "CKdValueText.h"
 
 #include "CKdPrmCatalogue.h"
 #include "LPrmConverters.h"
@@ -56,12 +56,12 @@ LString Accepted(const LPrmConverter& converter, bool popUp,
 
 } // namespace
 
-int CtlValueText::PrmSpan(CKdPrmManager& session, long id) {
+int CKdValueText::PrmSpan(CKdPrmManager& session, long id) {
     LPrmManager::_SPrmInfo info;
     return session.PrmInfo(id, info) ? info.mWidth : 0;
 }
 
-int CtlValueText::RowSpan(CKdPrmManager& session, const Row& row) {
+int CKdValueText::RowSpan(CKdPrmManager& session, const Row& row) {
     switch (row.mWidget) {
     case W::Exec:
         return 0;
@@ -78,7 +78,7 @@ int CtlValueText::RowSpan(CKdPrmManager& session, const Row& row) {
     }
 }
 
-LString CtlValueText::RowText(CKdPrmManager& session, const Row& row) {
+LString CKdValueText::RowText(CKdPrmManager& session, const Row& row) {
     const LPrmConverter& converter = ConverterOf(&row);
     const long id = row.mPrmID;
     const int value = session.Value(id, 0);
@@ -116,17 +116,17 @@ LString CtlValueText::RowText(CKdPrmManager& session, const Row& row) {
     return text;
 }
 
-LString CtlValueText::PrmText(CKdPrmManager& session, long id) {
+LString CKdValueText::PrmText(CKdPrmManager& session, long id) {
     if (const Row* row = ValueRow(id)) return RowText(session, *row);
     return LString().Format("%d", session.Value(id, 0));
 }
 
-LString CtlValueText::Label(long id) {
+LString CKdValueText::Label(long id) {
     if (const char* label = CKdPrmManager::PrmLabel(id)) return label;
     return LString().Format("parameter %ld", id);
 }
 
-bool CtlValueText::ParseValue(CKdPrmManager& session, long id, const char* text, bool raw,
+bool CKdValueText::ParseValue(CKdPrmManager& session, long id, const char* text, bool raw,
                               int& value, LString& error) {
     LPrmManager::_SPrmInfo info;
     if (!session.PrmInfo(id, info)) {

@@ -5,8 +5,9 @@
 #include "LString.h"
 
 // Values as the pages show them, and texts typed as on a page turned back into stored values.
-// Every row kind of the page catalogue is formatted here and nowhere else.
-class CtlValueText {
+// Every row kind of the page catalogue is formatted here and nowhere else; the window's page
+// widgets and kaldo-ctl both use it.
+class CKdValueText {
 public:
     using Row = CKdPageCatalogue::_SRow;
 
@@ -34,4 +35,9 @@ public:
     // the value is not one that the parameter takes.
     static bool ParseValue(CKdPrmManager& session, long id, const char* text, bool raw, int& value,
                            LString& error);
+    // ParseValue for the parameter a row shows, with the row's texts.
+    static bool ParseRowText(CKdPrmManager& session, const Row& row, const char* text, int& value,
+                             LString& error) {
+        return ParseValue(session, row.mPrmID, text, false, value, error);
+    }
 };
