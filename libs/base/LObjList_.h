@@ -58,6 +58,23 @@ public:
     int Count() const { return mNumOfObjects; }
     int Capacity() const { return mSizeOfList; }
 
+protected:
+    // Releases the element in slot i and leaves the slot empty; later elements stay in place.
+    void ClearSlot(int i) { mObjectList[i] = nullptr; }
+    // Drops the empty slots; the elements keep their order and their counts.
+    void RemoveEmptySlots() {
+        int kept = 0;
+        for (int i = 0; i < mNumOfObjects; ++i) {
+            if (!mObjectList[i]) continue;
+            if (i != kept) {
+                mObjectList[kept] = mObjectList[i].Get();
+                mObjectList[i] = nullptr;
+            }
+            ++kept;
+        }
+        mNumOfObjects = kept;
+    }
+
 private:
     void Grow(int newSize) {
         auto* grown = new LObjPtr_<T>[newSize];

@@ -1,6 +1,7 @@
 #include "LPrmObserverBridge.h"
 
 #include <algorithm>
+#include <utility>
 
 LPrmObserverBridge::Delegate::~Delegate() {
     for (LPrmObserverBridge* bridge : mBridges)
@@ -8,6 +9,7 @@ LPrmObserverBridge::Delegate::~Delegate() {
 }
 
 LPrmObserverBridge::~LPrmObserverBridge() {
+    if (mDestroyed) *mDestroyed = true;
     SetDelegate(nullptr);
 }
 
@@ -44,7 +46,15 @@ bool LPrmObserverBridge::UpdateValue() {
 }
 
 void LPrmObserverBridge::CheckValueUpdated() {
+    // The delegate may destroy this bridge, with the view that holds it, while it is told.
+    bool destroyed = false;
+    bool* outer = std::exchange(mDestroyed, &destroyed);
     LPrmObserver::CheckValueUpdated();
+    if (destroyed) {
+        if (outer) *outer = true;
+        return;
+    }
+    mDestroyed = outer;
     if (mDelegate) mDelegate->checkValueUpdated(this);
 }
 

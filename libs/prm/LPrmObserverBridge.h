@@ -50,4 +50,5 @@ private:
     void SetupWith(ManagerOrHandle manager, long id, Delegate* delegate);
 
     Delegate* mDelegate = nullptr; // weak: cleared by the delegate's destructor
+    bool* mDestroyed = nullptr;    // set by the destructor while the delegate is being told
 };

@@ -1,10 +1,8 @@
 #include "LPrmObserverList.h"
 
-#include <utility>
-
 LPrmObserverList::~LPrmObserverList() {
     for (int i = 0; i < Count(); ++i)
-        ObjectAtIndex(i)->mRegistered = nullptr;
+        if (LPrmObserver* observer = ObjectAtIndex(i)) observer->mRegistered = nullptr;
 }
 
 int LPrmObserverList::AppendObject(LPrmObserver* observer) {
@@ -14,30 +12,20 @@ int LPrmObserverList::AppendObject(LPrmObserver* observer) {
 }
 
 void LPrmObserverList::RemoveObject(LPrmObserver* observer) {
-    if (mServiceDepth > 0 && observer) {
-        for (int i = 0; i < Count(); ++i) {
-            if (ObjectAtIndex(i) != observer) continue;
-            LObject::RetainObject(observer);
-            mLeftDuringService.push_back(observer);
-            break;
-        }
+    if (mServiceDepth == 0) return LObjList_<LPrmObserver>::RemoveObject(observer);
+    for (int i = 0; i < Count(); ++i) {
+        if (observer && ObjectAtIndex(i) == observer) return ClearSlot(i);
     }
-    LObjList_<LPrmObserver>::RemoveObject(observer);
 }
 
 void LPrmObserverList::Service() {
     if (!mDirty) return;
     mDirty = false;
-    // Observers may unregister themselves or others while they are called: the count is
-    // re-read on every step, and the index advances only when the slot still holds the observer
-    // just called, so that nobody is skipped.
+    // Observers may join or leave (and be destroyed) while they are called: slots keep their
+    // places during the pass, the count is re-read on every step, and an observer is touched
+    // only while its slot holds it.
     ++mServiceDepth;
-    for (int i = 0; i < Count();) {
-        LPrmObserver* observer = ObjectAtIndex(i);
-        observer->CheckValueUpdated();
-        if (ObjectAtIndex(i) == observer) ++i;
-    }
-    if (--mServiceDepth > 0) return;
-    for (LPrmObserver* observer : std::exchange(mLeftDuringService, {}))
-        LObject::ReleaseObject(observer);
+    for (int i = 0; i < Count(); ++i)
+        if (LPrmObserver* observer = ObjectAtIndex(i)) observer->CheckValueUpdated();
+    if (--mServiceDepth == 0) RemoveEmptySlots();
 }

@@ -3,8 +3,6 @@
 #include "LObjList_.h"
 #include "LPrmObserver.h"
 
-#include <vector>
-
 // The observers of one manager with a dirty flag that the manager sets on every change.
 class LPrmObserverList : public LObjList_<LPrmObserver> {
 public:
@@ -15,8 +13,9 @@ public:
 
     // Marks the observer as registered here, then appends it (retained).
     int AppendObject(LPrmObserver* observer) override;
-    // During a service pass the list's reference to a removed observer is released only when
-    // the pass ends, so that an observer may leave while it is being called.
+    // Releases the list's reference at once. During a service pass the observer's slot is left
+    // empty (ObjectAtIndex gives null for it) and the list is compacted when the pass ends, so
+    // a leaving observer is never touched again, even when its owner destroys it meanwhile.
     void RemoveObject(LPrmObserver* observer) override;
 
     void SetDirty() { mDirty = true; }
@@ -26,5 +25,4 @@ public:
 private:
     bool mDirty = false;
     int mServiceDepth = 0;
-    std::vector<LPrmObserver*> mLeftDuringService; // each holds the list's former reference
 };

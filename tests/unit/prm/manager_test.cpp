@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -173,6 +176,41 @@ TEST(PrmObserver, ChangesAreReportedOncePerPassAndMoveWithTheObserver) {
     EXPECT_EQ(other.list.Count(), 0);
 }
 
+// Room for one object that is overwritten with a pattern when the object is destroyed, so that
+// any later use of it crashes instead of reading stale but plausible memory.
+template <class T>
+class PoisonedBox {
+public:
+    template <class... Args>
+    T* Make(Args&&... args) {
+        return mObject = new (mBytes) T(std::forward<Args>(args)...);
+    }
+    void Destroy() {
+        if (!mObject) return;
+        std::exchange(mObject, nullptr)->~T();
+        std::memset(mBytes, 0xA5, sizeof mBytes);
+    }
+    T* Get() const { return mObject; }
+
+private:
+    alignas(T) unsigned char mBytes[sizeof(T)];
+    T* mObject = nullptr;
+};
+
+// A view holding its observers by value, as widgets hold their bridges.
+struct Page {
+    explicit Page(LPrmManager* manager) : first(manager), second(manager) {}
+    CountingObserver first;
+    CountingObserver second;
+};
+
+// An observer that runs an action when its value changes.
+struct ActingObserver : LPrmObserver {
+    using LPrmObserver::LPrmObserver;
+    void ValueUpdated() override { action(); }
+    std::function<void()> action;
+};
+
 // An observer that the list alone keeps alive and that leaves the list while being called.
 struct LeavingObserver : LPrmObserver {
     using LPrmObserver::LPrmObserver;
@@ -181,19 +219,39 @@ struct LeavingObserver : LPrmObserver {
     static inline int sDestroyed = 0;
 };
 
-TEST(PrmObserverList, AnObserverMayLeaveDuringServiceWithoutSkippingOthers) {
+// Observers leave the list during a pass in every way the views make them: unregistering, or
+// destroyed with their page by a callback, before or after their own turn. Nobody who stays is
+// skipped, and nobody who left is touched again.
+TEST(PrmObserverList, ObserversThatLeaveDuringServiceAreNeitherSkippedNorTouchedAgain) {
     TestManager manager;
+    PoisonedBox<Page> early;
+    PoisonedBox<Page> late;
+    early.Make(&manager)->first.SetPrmID(1);
+    early.Get()->second.SetPrmID(1);
+    ActingObserver replacer(&manager); // an edit that replaces both pages
+    replacer.SetPrmID(1);
+    replacer.action = [&] {
+        early.Destroy();
+        late.Destroy();
+    };
+    late.Make(&manager)->first.SetPrmID(1);
     auto* leaving = new LeavingObserver(&manager);
     leaving->SetPrmID(1);
     LObject::ReleaseObject(leaving); // the list holds the only reference now
     CountingObserver staying(&manager);
     staying.SetPrmID(1);
+    ASSERT_EQ(manager.list.Count(), 6);
 
     manager.SetValue(1, 1, 0);
     manager.list.Service();
     EXPECT_EQ(LeavingObserver::sDestroyed, 1);
-    EXPECT_EQ(manager.list.Count(), 1);
-    EXPECT_EQ(staying.updates, 1); // moved into the freed slot and still checked in this pass
+    EXPECT_EQ(staying.updates, 1);
+    EXPECT_EQ(manager.list.Count(), 2); // compacted after the pass: replacer, staying
+    EXPECT_EQ(manager.list.ObjectAtIndex(1), &staying);
+
+    manager.SetValue(1, 2, 0); // the next pass sees only those who stayed
+    manager.list.Service();
+    EXPECT_EQ(staying.updates, 2);
 }
 
 struct View : LPrmObserverBridge::Delegate {
@@ -249,6 +307,37 @@ TEST(PrmObserverBridge, AGoneDelegateReceivesNothing) {
     shortLived->Setup(&manager, 1, &view);
     LObject::ReleaseObject(shortLived); // the manager's list still holds it
     manager.list.ObjectAtIndex(manager.list.Count() - 1)->UnregisterObserver();
+}
+
+// A view that replaces its own page (and so destroys its own bridge) when told of a change.
+struct ReplacingView : View {
+    void valueUpdated(LPrmObserverBridge* bridge) override {
+        View::valueUpdated(bridge);
+        if (replace) replace();
+    }
+    std::function<void()> replace;
+};
+
+struct BridgePage {
+    LPrmObserverBridge bridge;
+};
+
+TEST(PrmObserverBridge, MayBeDestroyedByItsOwnDelegate) {
+    TestManager manager;
+    ReplacingView view;
+    PoisonedBox<BridgePage> page;
+    page.Make()->bridge.Setup(&manager, 1, &view);
+    View other;
+    LPrmObserverBridge after;
+    after.Setup(&manager, 1, &other);
+    view.replace = [&] { page.Destroy(); };
+
+    manager.SetValue(1, 4, 0);
+    manager.list.Service();
+    EXPECT_EQ(view.updates, 2);
+    EXPECT_EQ(view.checks, 0); // the destroyed bridge reports nothing more
+    EXPECT_EQ(other.updates, 2);
+    EXPECT_EQ(manager.list.Count(), 1);
 }
 
 } // namespace
