@@ -4,6 +4,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <locale.h>
+
+namespace {
+// The locale that texts are formatted in, whatever the process locale is: numbers read "2.5"
+// everywhere, as the converters parse them. Null (the process locale) if it cannot be made.
+locale_t FormatLocale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return locale;
+}
+} // namespace
 
 LString::LString(const char* text) {
     *this = text;
@@ -90,9 +100,11 @@ LString& LString::operator<<(int byte) {
 LString& LString::Format(const char* format, ...) {
     char* text = nullptr;
     va_list args;
+    const locale_t previous = uselocale(FormatLocale()); // this thread only
     va_start(args, format);
     int result = vasprintf(&text, format, args);
     va_end(args);
+    uselocale(previous);
     if (result < 0) {
         ReleaseBuffer();
         return *this;

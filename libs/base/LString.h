@@ -31,7 +31,8 @@ public:
     // Appends one byte.
     LString& operator<<(int byte);
 
-    // Replaces the text with the printf-style result; empty when formatting fails.
+    // Replaces the text with the printf-style result, formatted in the "C" locale whatever the
+    // process locale is (a decimal point, never a comma); empty when formatting fails.
     LString& Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 private:

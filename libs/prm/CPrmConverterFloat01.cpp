@@ -1,11 +1,15 @@
 #include "CPrmConverterFloat01.h"
 
-#include <cctype>
 #include <climits>
+#include <cstring>
 
 namespace {
+// Character classes of the "C" locale, whatever the process locale is.
 bool IsDigit(char c) {
-    return std::isdigit(static_cast<unsigned char>(c));
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return c != 0 && std::strchr(" \t\n\v\f\r", c);
 }
 } // namespace
 
@@ -17,7 +21,7 @@ LString CPrmConverterFloat01::PrmValueToString(int value) const {
 
 int CPrmConverterFloat01::StringToPrmValue(const char* text) const {
     if (!text) return 0;
-    while (std::isspace(static_cast<unsigned char>(*text)))
+    while (IsBlank(*text))
         ++text;
     bool negative = false;
     if (*text == '+' || *text == '-') negative = *text++ == '-';

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -124,6 +126,25 @@ TEST(PrmConverter, InputFormats) {
                                                    {-1, ""}};
     for (auto [value, text] : samples)
         EXPECT_EQ(Text(gPrmConverterInFormat, value), text) << value;
+}
+
+// A Qt application runs in the user's locale; texts of values must not follow it.
+TEST(PrmConverter, NumbersReadTheSameUnderADecimalCommaLocale) {
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (scripts/install-deps makes it)";
+    char probe[8];
+    std::snprintf(probe, sizeof probe, "%.1f", 2.5);
+    const std::string localText = probe;
+
+    const std::string shown = Text(gPrmConverterFloat01, 25);
+    const int readBack = gPrmConverterFloat01.StringToPrmValue(shown.c_str());
+    const std::string level = Text(gPrmConverterAudioLevel, 1);
+    std::setlocale(LC_ALL, "C");
+
+    EXPECT_EQ(localText, "2,5"); // the locale does use a comma
+    EXPECT_EQ(shown, "2.5");
+    EXPECT_EQ(readBack, 25);
+    EXPECT_EQ(level, "-80.0 dB");
 }
 
 } // namespace
