@@ -1,0 +1,302 @@
+#include "KdMainWindow.h"
+
+#include "KdAlert.h"
+#include "KdHeaderView.h"
+#include "KdMenuDataSource.h"
+#include "KdMenuView.h"
+#include "KdUsbIdentity.h"
+#include "SafeSelection.h"
+#include "UiRunLoop.h"
+#include "ui_KdMainWindow.h"
+
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QTableWidget>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kAlertRequest[] = "KdAlertReqNotification";
+constexpr char kRebootRequest[] = "KdRebootReqNotification";
+constexpr char kUdevRule[] = "packaging/70-kaldo.rules";
+
+constexpr uint64_t kSwitcherVendorProduct = uint64_t(kKdUsbVendorID) << 32 | kKdUsbProductID;
+
+// "Product (serial)"; a serial node given by path carries no product name of its own.
+QString DeviceText(const LIOUsbDevice* device) {
+    const LString& name = device->mInfo.productName;
+    return QStringLiteral("%1 (%2)").arg(name.Length() ? QString::fromUtf8(name.CString())
+                                                       : QStringLiteral("KALDO-1"),
+                                         QString::fromUtf8(device->mInfo.serialNumber.CString()));
+}
+
+} // namespace
+
+KdMainWindow::KdMainWindow(QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::KdMainWindow>()),
+      mWakeNotification([this] { reconnectDevice(); }) {
+    UiRunLoop::InstallMain();
+    ui->setupUi(this);
+
+    QTableWidget* table = ui->devListView;
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    table->setMaximumHeight(4 * kRowHeight + 2 * table->frameWidth());
+    connect(table, &QTableWidget::itemSelectionChanged, this,
+            &KdMainWindow::tableViewSelectionDidChange);
+    ui->menuView->setMainView(this);
+    ui->menuView->setPrmView(ui->prmView);
+    ui->splitter->setStretchFactor(1, 1);
+    ui->splitter->setSizes({260, 700});
+
+    connect(ui->updateButton, &QPushButton::clicked, this, &KdMainWindow::actionUpdateButton);
+    ui->versionBox->setText(QStringLiteral("Version :  %1").arg(KALDO_VERSION));
+
+    mMainTimer.setInterval(kTimerIntervalMs);
+    connect(&mMainTimer, &QTimer::timeout, this, &KdMainWindow::onTimer);
+    mMainTimer.start();
+
+    mIONotifyBridge.SetTarget(this);
+    mIONotify.SetDelegate(&mIONotifyBridge);
+    mIONotify.StartNotification();
+
+    LNotificationCenter& center = LNotificationCenter::Default();
+    mObserverTokens.push_back(center.AddObserver(
+        kAlertRequest, [this](const LNotification& note) { handleAlertRequest(note); }));
+    mObserverTokens.push_back(center.AddObserver(
+        kRebootRequest, [this](const LNotification&) { handleRebootRequest(); }));
+
+    updateButtonsState();
+    showConnectionNotice();
+}
+
+KdMainWindow::~KdMainWindow() {
+    mMainTimer.stop();
+    for (int token : mObserverTokens)
+        LNotificationCenter::Default().RemoveObserver(token);
+    // The open page goes before the session it shows.
+    ui->menuView->setDataSource(nullptr);
+    if (mCurDevice) mCurDevice->CloseDevice();
+}
+
+CKdPrmManager* KdMainWindow::prmManager() const {
+    return mPrmManager;
+}
+
+bool KdMainWindow::addManualDevice(const char* path) {
+    return mIONotify.AddManualDevice(path) != 0;
+}
+
+QString KdMainWindow::deviceRowText(int row) const {
+    const LIOUsbDevice* device = mDeviceList.ObjectAtIndex(row);
+    return device ? DeviceText(device) : QString();
+}
+
+void KdMainWindow::rawDeviceAdded(LIONotification*, const LIOService&, void*) {
+    mDevListUpdated = true;
+}
+
+void KdMainWindow::rawDeviceRemoved(LIONotification*, const LIOService&, void*) {
+    mDevListUpdated = true;
+    if (mUpdateWindow) QMetaObject::invokeMethod(mUpdateWindow, "usbDeviceRemoved");
+}
+
+void KdMainWindow::onTimer() {
+    if (mDevListUpdated && !isUpdateWindowOpen()) {
+        mDevListUpdated = false;
+        reloadDeviceTable();
+    }
+    if (mCurDevice && !mPrmManager && !isUpdateWindowOpen()) tryOpenTargetDevice();
+    if (mPrmManager) mPrmManager->Service();
+}
+
+void KdMainWindow::reloadDeviceTable() {
+    QTableWidget* table = ui->devListView;
+    const bool wasEmpty = mDeviceList.Count() == 0;
+    mDeviceList = mIONotify;
+    {
+        // The rows are rebuilt quietly; the selection below decides the current device.
+        const QSignalBlocker blocker(table);
+        table->clearSelection();
+        table->setRowCount(mDeviceList.Count());
+        for (int row = 0; row < mDeviceList.Count(); ++row) {
+            auto* item = new QTableWidgetItem(deviceRowText(row));
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            table->setItem(row, 0, item);
+        }
+    }
+    if (mCurDevice) {
+        if (mCurDevice->mRemoved) {
+            table->clearSelection();
+            SafeSelection::SelectAnyRowWithDefault(table, 0);
+        } else {
+            for (int row = 0; row < mDeviceList.Count(); ++row)
+                if (mDeviceList.ObjectAtIndex(row) == mCurDevice.Get())
+                    SafeSelection::SelectAnyRowWithDefault(table, row);
+        }
+    } else if (wasEmpty) {
+        // A switcher that appears in an empty list opens without a click.
+        SafeSelection::SelectAnyRowWithDefault(table, 0);
+    }
+    // The rows were rebuilt without telling: let the selection change the current device.
+    tableViewSelectionDidChange();
+    showConnectionNotice();
+}
+
+void KdMainWindow::tableViewSelectionDidChange() {
+    const QList<QTableWidgetItem*> selected = ui->devListView->selectedItems();
+    CKdUsbDevice* device =
+        selected.isEmpty()
+            ? nullptr
+            : dynamic_cast<CKdUsbDevice*>(mDeviceList.ObjectAtIndex(selected.first()->row()));
+    if (device == mCurDevice.Get()) {
+        updateButtonsState();
+        return;
+    }
+    if (mCurDevice) mCurDevice->CloseDevice();
+    mPrmManager = nullptr;
+    mCurDevice = device;
+    ui->headerView->setVersion(nullptr);
+    if (device) {
+        mLastSection = ui->menuView->selectedRow();
+        ui->menuView->clearSelection();
+        mOpenRetry = kOpenRetryCount;
+        tryOpenTargetDevice();
+    } else {
+        clearDeviceInformation();
+    }
+    updateButtonsState();
+    showConnectionNotice();
+}
+
+void KdMainWindow::tryOpenTargetDevice() {
+    if (!mCurDevice || mPrmManager) return;
+    if (CKdPrmManager* session = mCurDevice->PrmManager()) {
+        mPrmManager = session;
+        const CKdPrmManager::_SVersionInfo version = session->VersionInfo();
+        ui->headerView->setVersion(&version);
+        KdMenuView* menu = ui->menuView;
+        menu->setDataSource(
+            mCurDevice->VendorProduct() == kSwitcherVendorProduct ? new KdMenuDataSource : nullptr);
+        menu->expandAll();
+        menu->selectAnyRowWithDefault(mLastSection);
+    } else {
+        checkDeviceAccess();
+        if (mOpenRetry > 0 && --mOpenRetry == 0) clearDeviceInformation();
+    }
+    updateButtonsState();
+    showConnectionNotice();
+}
+
+void KdMainWindow::reconnectDevice() {
+    if (!mCurDevice) return;
+    mCurDevice->CloseDevice();
+    mPrmManager = nullptr;
+    clearDeviceInformation();
+}
+
+void KdMainWindow::clearDeviceInformation() {
+    mLastSection = 0;
+    ui->menuView->setDataSource(nullptr);
+    updateButtonsState();
+    ui->headerView->setVersion(nullptr);
+    showConnectionNotice();
+}
+
+void KdMainWindow::updateButtonsState() {
+    ui->updateButton->setEnabled(mCurDevice && mCurDevice->DeviceStream());
+}
+
+void KdMainWindow::actionUpdateButton() {
+    // The firmware update window opens here once it is part of the program.
+}
+
+void KdMainWindow::handleAlertRequest(const LNotification& notification) {
+    auto* alert = dynamic_cast<KdAlert*>(notification.object.Get());
+    if (!alert) return;
+    auto* box = new QMessageBox(alert->mIcon, windowTitle(), alert->mText, QMessageBox::Ok, this);
+    box->setInformativeText(alert->mInformativeText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+}
+
+void KdMainWindow::handleRebootRequest() {
+    if (!mCurDevice || !mPrmManager) return;
+    mPrmManager->SendCmdPacket(mPrmManager->MakeCmdPacket(kRebootCommand), kRebootWaitMs);
+    mCurDevice->CloseDevice();
+    mPrmManager = nullptr;
+    clearDeviceInformation();
+}
+
+void KdMainWindow::checkDeviceAccess() {
+    const LString path = mCurDevice->BsdPath();
+    if (!path.Length() || access(path.CString(), R_OK | W_OK) == 0 || errno != EACCES) return;
+    if (!mAccessNoticeShown.insert(mCurDevice->mSessionID).second) return;
+    const QString node = QString::fromUtf8(path.CString());
+    auto* alert = new KdAlert(
+        QMessageBox::Warning, tr("You may not open the switcher's serial port %1.").arg(node),
+        tr("Install the udev rule that gives the logged-in user access to the KALDO-1 (%1 in "
+           "the source tree, installed by cmake --install) and reload the rules:\n\n"
+           "sudo udevadm control --reload-rules\nsudo udevadm trigger\n\n"
+           "Then unplug the switcher and plug it in again.")
+            .arg(kUdevRule));
+    LNotificationCenter::Default().Post(kAlertRequest, this, alert);
+    LObject::ReleaseObject(alert);
+}
+
+void KdMainWindow::showConnectionNotice() {
+    if (ui->menuView->dataSource()) return;
+    QString text;
+    if (!mCurDevice) {
+        text = mDeviceList.Count() == 0
+                   ? tr("No KALDO-1 is connected.\n\nConnect the switcher by USB, or start the "
+                        "virtual switcher kaldo-sim.")
+                   : tr("Select a switcher in the list.");
+    } else {
+        const QString name = DeviceText(mCurDevice);
+        const LString path = mCurDevice->BsdPath();
+        if (mAccessNoticeShown.count(mCurDevice->mSessionID))
+            text = tr("%1: no permission to open %2.\n\nInstall the udev rule %3 and reload "
+                      "the rules.")
+                       .arg(name, QString::fromUtf8(path.CString()), kUdevRule);
+        else if (mOpenRetry > 0)
+            text = tr("Connecting to %1…").arg(name);
+        else
+            text = tr("%1 does not answer.\n\nCheck that it is switched on and connected; the "
+                      "utility keeps trying.")
+                       .arg(name);
+    }
+    if (mNotice && ui->prmView->widget() == mNotice) {
+        if (mNotice->text() != text) mNotice->setText(text);
+        return;
+    }
+    mNotice = new QLabel(text);
+    mNotice->setObjectName("connectionNotice");
+    mNotice->setAlignment(Qt::AlignCenter);
+    mNotice->setWordWrap(true);
+    mNotice->setForegroundRole(QPalette::PlaceholderText);
+    ui->prmView->setWidget(mNotice);
+}
+
+QTableWidget* KdMainWindow::devListView() const {
+    return ui->devListView;
+}
+KdHeaderView* KdMainWindow::headerView() const {
+    return ui->headerView;
+}
+KdMenuView* KdMainWindow::menuView() const {
+    return ui->menuView;
+}
+QScrollArea* KdMainWindow::prmView() const {
+    return ui->prmView;
+}
+QLabel* KdMainWindow::versionBox() const {
+    return ui->versionBox;
+}
+QPushButton* KdMainWindow::updateButton() const {
+    return ui->updateButton;
+}

@@ -1,0 +1,104 @@
+#include "KdMenuView.h"
+
+#include "KdMainWindow.h"
+#include "KdMenuDataSource.h"
+#include "KdPageFactory.h"
+#include "SafeSelection.h"
+
+#include <QScrollArea>
+
+#include <syslog.h>
+
+KdMenuView::KdMenuView(QWidget* parent) : QTreeView(parent) {
+    setHeaderHidden(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setUniformRowHeights(true);
+}
+
+KdMenuView::~KdMenuView() {
+    delete mMenuSource;
+}
+
+void KdMenuView::setMainView(KdMainWindow* mainView) {
+    mMainView = mainView;
+}
+
+void KdMenuView::setDataSource(KdMenuDataSource* source) {
+    if (source == mMenuSource) return;
+    if (mPrmView) mPrmView->setWidget(new QWidget);
+    KdMenuDataSource* oldSource = mMenuSource;
+    QItemSelectionModel* oldSelection = selectionModel();
+    mMenuSource = source;
+    setModel(source);
+    // The view makes a selection model for each model and leaves the old one to its owner.
+    delete oldSelection;
+    delete oldSource;
+}
+
+int KdMenuView::numberOfRows() const {
+    int rows = 0;
+    if (!model()) return 0;
+    for (QModelIndex index = model()->index(0, 0); index.isValid(); index = indexBelow(index))
+        ++rows;
+    return rows;
+}
+
+QModelIndex KdMenuView::indexAtRow(int row) const {
+    if (!model() || row < 0) return {};
+    QModelIndex index = model()->index(0, 0);
+    for (int k = 0; k < row && index.isValid(); ++k)
+        index = indexBelow(index);
+    return index;
+}
+
+int KdMenuView::selectedRow() const {
+    const QModelIndexList selected =
+        selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    if (selected.isEmpty()) return -1;
+    int row = 0;
+    for (QModelIndex index = model()->index(0, 0); index.isValid(); index = indexBelow(index)) {
+        if (index == selected.first()) return row;
+        ++row;
+    }
+    return -1;
+}
+
+bool KdMenuView::selectRowInSafety(int row) {
+    const QModelIndex index = indexAtRow(row);
+    if (!index.isValid() || !(index.flags() & Qt::ItemIsSelectable)) return false;
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    return true;
+}
+
+bool KdMenuView::selectAnyRowWithDefault(int row) {
+    return SafeSelection::SelectAnyRowWithDefault(row, numberOfRows(),
+                                                  [this](int k) { return selectRowInSafety(k); });
+}
+
+QItemSelectionModel::SelectionFlags KdMenuView::selectionCommand(const QModelIndex& index,
+                                                                 const QEvent* event) const {
+    if (index.isValid() && !(index.flags() & Qt::ItemIsSelectable))
+        return QItemSelectionModel::NoUpdate;
+    return QTreeView::selectionCommand(index, event);
+}
+
+void KdMenuView::selectionChanged(const QItemSelection& selected,
+                                  const QItemSelection& deselected) {
+    QTreeView::selectionChanged(selected, deselected);
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (!rows.isEmpty()) openPage(rows.first());
+}
+
+void KdMenuView::openPage(const QModelIndex& index) {
+    const KdMenuDataSource::_SItem* item = mMenuSource ? mMenuSource->ItemAt(index) : nullptr;
+    if (!item) return;
+    syslog(LOG_INFO, "outlineViewSelectionDidChange: %s", item->mLabel.toUtf8().constData());
+    if (!item->mPage || !mPrmView) return;
+    QWidget* page = KdPageFactory::CreatePage(
+        *item->mPage, mMainView ? mMainView->prmManager() : nullptr, nullptr);
+    if (!page) return;
+    mPrmView->setWidget(page);
+}

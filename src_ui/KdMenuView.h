@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QPointer>
+#include <QScrollArea>
+#include <QTreeView>
+
+class KdMainWindow;
+class KdMenuDataSource;
+
+// The menu tree beside the page area. Rows count the shown items from the top (the root is row
+// 0); only pages can be selected, and each selection opens a new page in the page area.
+class KdMenuView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit KdMenuView(QWidget* parent = nullptr);
+    ~KdMenuView() override;
+
+    // The window asked for the session when a page opens, and the page area.
+    void setMainView(KdMainWindow* mainView);
+    void setPrmView(QScrollArea* prmView) { mPrmView = prmView; }
+    QScrollArea* prmView() const { return mPrmView; }
+
+    // Takes ownership of source (null: none). A source other than the current one empties the
+    // page area first; setting the same one again changes nothing.
+    void setDataSource(KdMenuDataSource* source);
+    KdMenuDataSource* dataSource() const { return mMenuSource; }
+
+    // The rows as shown, expanded items' children included.
+    int numberOfRows() const;
+    QModelIndex indexAtRow(int row) const;
+    // The row of the selected item, or -1.
+    int selectedRow() const;
+    // False for a row outside the tree, or one that is not a page; otherwise selects exactly
+    // that row.
+    bool selectRowInSafety(int row);
+    // selectRowInSafety(row), else the first row from the top that can be selected.
+    bool selectAnyRowWithDefault(int row);
+
+protected:
+    // Pressing a group or the root keeps the selection (and the page) as it is.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
+
+private:
+    void openPage(const QModelIndex& index);
+
+    QPointer<KdMainWindow> mMainView;
+    QPointer<QScrollArea> mPrmView;
+    KdMenuDataSource* mMenuSource = nullptr;
+};
