@@ -34,7 +34,7 @@ LStream* CKdUsbDevice::CreateStream() {
 
 LStream* CKdUsbDevice::DeviceStream() {
     LMutexLock lock(&mMutex);
-    return DeviceStreamLocked();
+    return mLent ? nullptr : DeviceStreamLocked();
 }
 
 LStream* CKdUsbDevice::DeviceStreamLocked() {
@@ -50,6 +50,7 @@ LStream* CKdUsbDevice::DeviceStreamLocked() {
 
 CKdPrmManager* CKdUsbDevice::PrmManager() {
     LMutexLock lock(&mMutex);
+    if (mLent) return nullptr;
     if (!mPrmManager) {
         if (LStream* stream = DeviceStreamLocked()) {
             auto* session = new CKdPrmManager;
@@ -66,9 +67,29 @@ void CKdUsbDevice::CloseDevice() {
     if (mStream) mStream->Close();
     mStream = nullptr;
     mPrmManager = nullptr;
+    mLent = false;
 }
 
 void CKdUsbDevice::RestoreDeviceStream() {
     LMutexLock lock(&mMutex);
-    if (mPrmManager && !mPrmManager->IsOnline()) mPrmManager->SetDeviceStream(DeviceStreamLocked());
+    if (!mLent && mPrmManager && !mPrmManager->IsOnline())
+        mPrmManager->SetDeviceStream(DeviceStreamLocked());
+}
+
+LStream* CKdUsbDevice::LendStream() {
+    LMutexLock lock(&mMutex);
+    if (mLent) return nullptr;
+    LStream* stream = DeviceStreamLocked();
+    if (!stream) return nullptr;
+    if (mPrmManager) mPrmManager->SetDeviceStream(nullptr);
+    mLent = true;
+    return stream;
+}
+
+void CKdUsbDevice::ReturnStream() {
+    {
+        LMutexLock lock(&mMutex);
+        mLent = false;
+    }
+    RestoreDeviceStream();
 }

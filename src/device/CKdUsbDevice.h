@@ -35,6 +35,12 @@ public:
     void CloseDevice() override;
     // Gives an offline session the current stream again (after a firmware update).
     void RestoreDeviceStream();
+    // Lends the stream to a firmware update: the session lets go of it, and until
+    // ReturnStream() or CloseDevice() the device hands out neither stream nor session, so that
+    // only the borrower uses the link. Null when the stream can't be opened.
+    LStream* LendStream();
+    // Ends the loan and gives the session its stream again.
+    void ReturnStream();
 
     // The serial node of a registry entry: its tty when it has a serial number, else "".
     static LString BsdPathOf(const LIOService& service);
@@ -47,4 +53,5 @@ private:
     LMutex mMutex;
     LObjPtr_<LStream> mStream;
     LObjPtr_<CKdPrmManager> mPrmManager;
+    bool mLent = false;
 };

@@ -1,0 +1,178 @@
+#include "BootloaderPeer.h"
+#include "CKdUpdaterUSB.h"
+#include "LPollRunLoop.h"
+#include "RowDataFile.h"
+#include "ScriptedPeer.h"
+#include "UpdateNotes.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+using Bytes = ScriptedPeer::Bytes;
+using RowDataFile::TempFile;
+
+constexpr CKdUpdaterUSB::_SWaits kWaits{3, 50, 300};
+
+// A switcher whose serial link is the scripted peer's stream.
+class PeerDevice : public CKdUsbDevice {
+public:
+    PeerDevice(LStream* stream, unsigned location)
+        : CKdUsbDevice(1, Info(location), "peer"), mPeerStream(stream) {}
+    LStream* CreateStream() override {
+        if (!mPeerStream) return nullptr;
+        mPeerStream->RetainObject();
+        return std::exchange(mPeerStream, nullptr); // one attachment
+    }
+
+private:
+    static _SDeviceInfo Info(unsigned location) {
+        _SDeviceInfo info;
+        info.vendorID = 0x1209;
+        info.productID = 0x4B31;
+        info.locationID = location;
+        return info;
+    }
+    LStream* mPeerStream;
+};
+
+class UsbControllerUpdate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LRunLoop::SetMain(&mLoop);
+        mLoopThread = std::thread([this] { mLoop.Run(); });
+        mDevice = new PeerDevice(mSwitcher.SessionStream(), BootloaderPeer::kLocation);
+        mDevice->ReleaseObject();
+    }
+    void TearDown() override {
+        mLoop.Stop();
+        mLoopThread.join();
+        LRunLoop::SetMain(nullptr);
+    }
+
+    // Runs an update of content as the window does: stream lent, update thread, end notification.
+    int Update(const std::string& content, CKdUsbDevice* device) {
+        TempFile file(content);
+        LObjPtr_<CKdUpdaterUSB> updater = new CKdUpdaterUSB(file.Path(), device, kWaits);
+        updater->ReleaseObject();
+        if (device) {
+            EXPECT_TRUE(updater->BorrowDeviceStream(device));
+        }
+        updater->StartUpdateThread();
+        return mNotes.WaitForEnd(20000);
+    }
+    int Update(const std::string& content) { return Update(content, mDevice); }
+
+    static std::string Header(uint32_t siliconId = FakeBootloader().siliconId) {
+        return RowDataFile::Header(siliconId, FakeBootloader().siliconRev) + "\n";
+    }
+    static std::string Rows(int count) {
+        std::string rows;
+        for (int row = 0; row < count; ++row)
+            rows += RowDataFile::Row(0, row, RowDataFile::Pattern(128, row)) + "\n";
+        return rows;
+    }
+
+    LPollRunLoop mLoop;
+    std::thread mLoopThread;
+    ScriptedPeer mSwitcher;
+    BootloaderPeer mBootloader;
+    LObjPtr_<PeerDevice> mDevice;
+    UpdateNotes mNotes;
+};
+
+TEST_F(UsbControllerUpdate, StartsTheBootloaderAndProgramsEveryRow) {
+    mBootloader.Publish();
+    ASSERT_EQ(Update(Header() + Rows(10)), 0);
+    // The start command went out once, without a wait, and the link was closed.
+    EXPECT_EQ(mSwitcher.TakePackets(), (std::vector<Bytes>{{'M', 'V', 0x30, 1, 0}}));
+    EXPECT_EQ(mDevice->PrmManager(), nullptr);
+    for (int wait = 0; wait < 100 && !mBootloader.With([](FakeBootloader& d) { return d.exited; });
+         ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // the exit isn't answered
+    mBootloader.With([](FakeBootloader& d) {
+        EXPECT_EQ(d.rows.size(), 10u);
+        EXPECT_EQ(d.appActive, 1);
+        EXPECT_TRUE(d.exited);
+        return 0;
+    });
+    // 11 non-empty lines, the header among them.
+    EXPECT_EQ(mNotes.Progress(),
+              (std::vector<int>{90, 181, 272, 363, 454, 545, 636, 727, 818, 909}));
+    const auto notes = mNotes.Notes();
+    EXPECT_EQ(notes.front(), (UpdateNotes::Note{0, 0}));
+    EXPECT_EQ(notes[1], (UpdateNotes::Note{2, 0}));
+}
+
+TEST_F(UsbControllerUpdate, BadFilesLeaveTheSwitcherUntouched) {
+    mBootloader.Publish();
+    struct Case {
+        std::string content;
+        int expected;
+    };
+    const Case cases[] = {
+        {"", 1},
+        {"\r\n\n", 1},
+        {Header() + Rows(2) + "\n", 1},               // trailing empty line
+        {"2E1230\n" + Rows(1), 1},                    // short header
+        {Header() + "00" + Rows(1).substr(1), 2},     // row without its colon
+        {Header() + Rows(1).substr(0, 13) + "\n", 2}, // row shorter than its length field
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Update(c.content), c.expected) << c.content;
+        EXPECT_TRUE(mSwitcher.TakePackets().empty()) << c.content;
+        mNotes.Clear();
+        mDevice->ReturnStream();
+    }
+    EXPECT_TRUE(mBootloader.With([](FakeBootloader& d) { return d.packets.empty(); }));
+}
+
+TEST_F(UsbControllerUpdate, BootloaderRefusalsAreDeviceErrors) {
+    mBootloader.Publish();
+    mBootloader.With([](FakeBootloader& d) { return d.appActive = 1; });
+    EXPECT_EQ(Update(Header() + Rows(1)), 2);
+    EXPECT_TRUE(mBootloader.With([](FakeBootloader& d) { return d.rows.empty(); }));
+}
+
+TEST_F(UsbControllerUpdate, WrongSiliconIdIsADeviceError) {
+    mBootloader.Publish();
+    EXPECT_EQ(Update(Header(0x12345678) + Rows(1)), 2);
+    EXPECT_TRUE(mBootloader.With([](FakeBootloader& d) { return d.rows.empty(); }));
+}
+
+TEST_F(UsbControllerUpdate, NoBootloaderOrNoDevice) {
+    EXPECT_EQ(Update(Header() + Rows(1)), 2); // nothing at the location
+    EXPECT_EQ(mSwitcher.TakePackets().size(), 1u);
+    EXPECT_EQ(Update(Header() + Rows(1), nullptr), 2);
+}
+
+TEST_F(UsbControllerUpdate, BootloaderLostMidwayEndsInTime) {
+    mBootloader.Publish();
+    mBootloader.dieAfterPackets = 8;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Update(Header() + Rows(5)), 2);
+    // One answer wait and the exit, not one wait per row.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST_F(UsbControllerUpdate, LoanKeepsTheSessionOffTheLink) {
+    mSwitcher.SetScript(
+        [](const ScriptedPeer::Packet& packet) { return ScriptedPeer::Device().Answer(packet); });
+    ASSERT_NE(mDevice->PrmManager(), nullptr);
+    mSwitcher.TakePackets();
+    LStream* stream = mDevice->LendStream();
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(mDevice->PrmManager(), nullptr);
+    EXPECT_EQ(mDevice->DeviceStream(), nullptr);
+    mDevice->RestoreDeviceStream();
+    EXPECT_EQ(mDevice->LendStream(), nullptr); // one loan at a time
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(mSwitcher.TakePackets().empty()); // the session sent nothing meanwhile
+    mDevice->ReturnStream();
+    EXPECT_NE(mDevice->PrmManager(), nullptr);
+}
+
+} // namespace
