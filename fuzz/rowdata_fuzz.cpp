@@ -18,8 +18,12 @@ namespace {
 FakeBootloader* gDevice = nullptr;
 FakeBootloader::Bytes gAnswer;
 
-int Open() { return 0; }
-int Close() { return 0; }
+int Open() {
+    return 0;
+}
+int Close() {
+    return 0;
+}
 int Write(uint8_t* buffer, int size) {
     gAnswer = gDevice->Handle(FakeBootloader::Bytes(buffer, buffer + size));
     return 0;

@@ -23,11 +23,11 @@ public:
     std::map<uint8_t, Array> arrays = {{0, {0, 255}}};
     uint8_t appValidity = 0; // 0 = valid
     uint8_t appActive = 0;
-    bool crc = false;             // checksum type of the host's packets
+    bool crc = false;                  // checksum type of the host's packets
     std::map<uint8_t, uint8_t> refuse; // command -> status answered instead
-    int corruptRow = -1;          // this row number verifies wrong
+    int corruptRow = -1;               // this row number verifies wrong
 
-    std::vector<Bytes> packets; // every packet received, as it came
+    std::vector<Bytes> packets;     // every packet received, as it came
     std::map<uint32_t, Bytes> rows; // array << 16 | row -> stored data
     int checksumErrors = 0;
 
@@ -112,7 +112,9 @@ public:
     }
 
 private:
-    static uint32_t Key(const Bytes& data) { return data.at(0) << 16 | data.at(1) | data.at(2) << 8; }
+    static uint32_t Key(const Bytes& data) {
+        return data.at(0) << 16 | data.at(1) | data.at(2) << 8;
+    }
 
     uint16_t Checksum(const uint8_t* bytes, size_t size) const {
         if (crc) {

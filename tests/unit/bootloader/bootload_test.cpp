@@ -23,8 +23,12 @@ Bytes gAnswer;
 int gWriteFailure = 0;
 std::vector<std::pair<uint8_t, uint16_t>> gRows;
 
-int Open() { return 0; }
-int Close() { return 0; }
+int Open() {
+    return 0;
+}
+int Close() {
+    return 0;
+}
 int Write(uint8_t* buffer, int size) {
     if (gWriteFailure) return gWriteFailure;
     gAnswer = gDevice->Handle(Bytes(buffer, buffer + size));
@@ -106,7 +110,11 @@ TEST_F(Bootload, FailuresEndTheOperation) {
         {"bootloader 2.x", [](FakeBootloader& d) { d.version = 0x020000; }, "", 7, 0},
         {"active application", [](FakeBootloader& d) { d.appActive = 1; }, "", 12, 0},
         {"row verifies wrong", [](FakeBootloader& d) { d.corruptRow = 1; }, "", 8, 0},
-        {"row outside its array", [](FakeBootloader& d) { d.arrays[0] = {2, 9}; }, "", 10, 0},
+        {"row outside its array",
+         [](FakeBootloader& d) {
+             d.arrays[0] = {2, 9};
+         },
+         "", 10, 0},
         {"application invalid", [](FakeBootloader& d) { d.appValidity = 1; }, "", 8, 1},
         {"program refused", [](FakeBootloader& d) { d.refuse[0x39] = 0x03; }, "", 0x4003, 0},
         {"trailing empty line", [](FakeBootloader&) {}, "H" + row + "\n", 3, 1},

@@ -129,10 +129,10 @@ TEST(BootloaderDataFile, WholeFileCheckFindsTheFirstBadLine) {
     };
     const Case cases[] = {
         {header + "\n" + row + "\n" + row + "\n", 0},
-        {header + "\n" + row, 0},     // last row without a line break
-        {header + "\n", 0},           // header only
-        {"", 2},                      // no header line
-        {"2E12\n" + row + "\n", 3},   // short header
+        {header + "\n" + row, 0},          // last row without a line break
+        {header + "\n", 0},                // header only
+        {"", 2},                           // no header line
+        {"2E12\n" + row + "\n", 3},        // short header
         {header + "\n" + row + "\n\n", 3}, // trailing empty line
         {header + "\n" + row + "\n;" + row.substr(1) + "\n" + row + "\n", 5},
     };

@@ -47,38 +47,45 @@ TEST_F(BootloaderPackets, EveryCommandHasItsCodeDataAndSizes) {
          [](uint8_t* b, unsigned long* s, unsigned long* a) {
              return Btldr_CreateGetFlashSizeCmd(3, b, s, a);
          },
-         {0x01, 0x32, 1, 0, 3}, 11},
+         {0x01, 0x32, 1, 0, 3},
+         11},
         {"get app status",
          [](uint8_t* b, unsigned long* s, unsigned long* a) {
              return Btldr_CreateGetAppStatusCmd(1, b, s, a);
          },
-         {0x01, 0x33, 1, 0, 1}, 9},
+         {0x01, 0x33, 1, 0, 1},
+         9},
         {"erase row",
          [](uint8_t* b, unsigned long* s, unsigned long* a) {
              return Btldr_CreateEraseRowCmd(2, 0x1234, b, s, a);
          },
-         {0x01, 0x34, 3, 0, 2, 0x34, 0x12}, 7},
+         {0x01, 0x34, 3, 0, 2, 0x34, 0x12},
+         7},
         {"set active app",
          [](uint8_t* b, unsigned long* s, unsigned long* a) {
              return Btldr_CreateSetActiveAppCmd(0, b, s, a);
          },
-         {0x01, 0x36, 1, 0, 0}, 7},
+         {0x01, 0x36, 1, 0, 0},
+         7},
         {"send data",
          [](uint8_t* b, unsigned long* s, unsigned long* a) {
              return Btldr_CreateSendDataCmd(rowData, 2, b, s, a);
          },
-         {0x01, 0x37, 2, 0, 0xAA, 0xBB}, 7},
+         {0x01, 0x37, 2, 0, 0xAA, 0xBB},
+         7},
         {"enter", Btldr_CreateEnterBootLoaderCmd, {0x01, 0x38, 0, 0}, 15},
         {"program row",
          [](uint8_t* b, unsigned long* s, unsigned long* a) {
              return Btldr_CreateProgramRowCmd(1, 0x0102, rowData, 2, b, s, a);
          },
-         {0x01, 0x39, 5, 0, 1, 0x02, 0x01, 0xAA, 0xBB}, 7},
+         {0x01, 0x39, 5, 0, 1, 0x02, 0x01, 0xAA, 0xBB},
+         7},
         {"verify row",
          [](uint8_t* b, unsigned long* s, unsigned long* a) {
              return Btldr_CreateVerifyRowCmd(0, 0x00FF, b, s, a);
          },
-         {0x01, 0x3A, 3, 0, 0, 0xFF, 0x00}, 8},
+         {0x01, 0x3A, 3, 0, 0, 0xFF, 0x00},
+         8},
         {"exit", Btldr_CreateExitBootLoaderCmd, {0x01, 0x3B, 1, 0, 0}, 0},
     };
     for (const Case& c : cases) {
