@@ -1,0 +1,219 @@
+#include "CKdRemoteInterpreter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Accepted {
+    std::string text;
+    uint32_t eventNum;
+    uint64_t dataNum = 0;
+};
+
+// Texts with the numbers the companion expects for them.
+const Accepted kAccepted[] = {
+    {"KeyDown:call:ROI3:[2]", 0x11320},
+    {"KeyDown:call:ROI8:[1]", 0x11810},
+    {"KeyDown:move:Left:Fast:[1]", 0x12111},
+    {"KeyUp:move:Left:Fast:[1]", 0x22111},
+    {"KeyDown:move:Zoom Out:1:[2]", 0x1260A},
+    {"KeyDown:move:Stop:2:[1]", 0x129F1},
+    {"KeyDown:move:Up:16:[1]", 0x12311}, // "16" is not "1" followed by more
+    {"KeyDown:move:Up:Slow:[2]", 0x12332},
+    {"KeyDown:move:Full:10:[1]", 0x12891},
+    {"KeyDown:src:Prev:[2]", 0x13802},
+    {"KeyDown:src:MAIN IN:[1]", 0x13101},
+    {"KeyDown:sw:CUT", 0x14400},
+    {"KeyDown:sw:[2]", 0x14200},
+    {"KeyDown:sw:FTB", 0x14F00},
+    {"KeyDown:sw:Mon PFM", 0x14017},
+    {"KeyDown:sw:Split Rev", 0x1400F},
+    {"KeyDown:time:5sec:Curtain", 0x15610}, // an unknown target counts as "ROI"
+    {"KeyDown:time:Inc 1sec:Fade", 0x15730},
+    {"KeyDown:time:10sec:Transition", 0x15D20},
+    {"KeyDown:save:x:y", 0x16000}, // fields beyond those read are ignored
+    {"KeyUp:save", 0x26000},
+    {"KeyDown:alt:Panel Lock:1", 0x17720},
+    {"KeyDown:rtime:60sec:1.0sec", 0x18F4B},
+    {"KeyDown:rtime:0sec:0.0sec", 0x18041},
+    {"KeyDown:rtime:58sec:6.0sec", 0x18EFD},
+    {"Rotate:enc:1:210:0:-2", 0xD2592FE},
+    {"Touch:enc:0:1000:1:127", 0x3E83917F},
+    {"Press:enc: 7x:+3:0:", 0x00349000 + 7 * 0x200}, // leading blanks, sign, trailing text
+    {"KeyDown:pinp:1:50:0:0:100:100:5:255:255:255", 0x3201A001, 0xFFFFFF056464'0000},
+    {"KeyDown:split:257:-1:1:2:3:4:5:6:7", 0xFF01B001, 0x07060504030201},
+    {"KeyDown:alpha:3:80:90:-45:180", 0x5001C003, 0xB4D35A},
+};
+
+TEST(RemoteInterpreter, AcceptedTextsGiveTheirNumbers) {
+    for (const Accepted& accepted : kAccepted) {
+        int32_t eventNum = -1;
+        int64_t dataNum = -1;
+        ASSERT_TRUE(CKdRemoteInterpreter::Interpret(accepted.text, eventNum, dataNum))
+            << accepted.text;
+        EXPECT_EQ(uint32_t(eventNum), accepted.eventNum) << accepted.text;
+        EXPECT_EQ(uint64_t(dataNum), accepted.dataNum) << accepted.text;
+    }
+}
+
+TEST(RemoteInterpreter, EveryWordOfEachListHasItsCode) {
+    struct List {
+        std::string prefix, suffix;
+        std::vector<std::string> words;
+        std::vector<uint32_t> events;
+    };
+    const List lists[] = {
+        {"KeyDown:call:",
+         ":[1]",
+         {"ROI1", "ROI2", "ROI3", "ROI4", "ROI5", "ROI6", "ROI7", "ROI8"},
+         {0x11110, 0x11210, 0x11310, 0x11410, 0x11510, 0x11610, 0x11710, 0x11810}},
+        {"KeyDown:move:",
+         ":Fast:[1]",
+         {"Left", "Right", "Up", "Down", "Zoom In", "Zoom Out", "Center", "Full", "Stop"},
+         {0x12111, 0x12211, 0x12311, 0x12411, 0x12511, 0x12611, 0x12711, 0x12811, 0x12911}},
+        {"KeyDown:move:Left:",
+         ":[1]",
+         {"Fast", "Mid", "Slow", "16", "8", "4", "15", "14", "13", "12", "11", "10", "9", "7", "6",
+          "5", "3", "2", "1"},
+         {0x12111, 0x12121, 0x12131, 0x12111, 0x12121, 0x12131, 0x12141, 0x12151, 0x12161, 0x12171,
+          0x12181, 0x12191, 0x121A1, 0x121B1, 0x121C1, 0x121D1, 0x121E1, 0x121F1, 0x12109}},
+        {"KeyDown:src:",
+         ":[2]",
+         {"MAIN IN", "SUB IN", "STILL 1", "STILL 2", "STILL 3", "STILL 4", "Next", "Prev"},
+         {0x13102, 0x13202, 0x13302, 0x13402, 0x13502, 0x13602, 0x13702, 0x13802}},
+        {"KeyDown:sw:",
+         "",
+         {"[1]",        "[2]",       "MODE",      "CUT",        "MIX",        "WIPE",
+          "PinP",       "SPLIT",     "ALPHA",     "ROI",        "Auto Off",   "Auto Input",
+          "Auto Still", "Auto ROI",  "FTB",       "Cut Normal", "Cut Backup", "Mix Type",
+          "FAM Type",   "NAM Type",  "Wipe LtoR", "Wipe RtoL",  "Wipe TtoB",  "Wipe BtoT",
+          "PinP Type",  "PbyP Type", "Split L/R", "Split T/B",  "Split Norm", "Split Rev",
+          "Key Black",  "Key White", "Key Blue",  "Key Green",  "Mon M/E",    "Mon [1]",
+          "Mon [2]",    "Mon PFM"},
+         {0x14100, 0x14200, 0x14300, 0x14400, 0x14500, 0x14600, 0x14700, 0x14800, 0x14900, 0x14A00,
+          0x14B00, 0x14C00, 0x14D00, 0x14E00, 0x14F00, 0x14001, 0x14002, 0x14003, 0x14004, 0x14005,
+          0x14006, 0x14007, 0x14008, 0x14009, 0x1400A, 0x1400B, 0x1400C, 0x1400D, 0x1400E, 0x1400F,
+          0x14010, 0x14011, 0x14012, 0x14013, 0x14014, 0x14015, 0x14016, 0x14017}},
+        {"KeyDown:time:",
+         ":ROI",
+         {"0sec", "1sec", "2sec", "3sec", "4sec", "5sec", "Inc 1sec", "Dec 1sec", "6sec", "7sec",
+          "8sec", "9sec", "10sec"},
+         {0x15110, 0x15210, 0x15310, 0x15410, 0x15510, 0x15610, 0x15710, 0x15810, 0x15910, 0x15A10,
+          0x15B10, 0x15C10, 0x15D10}},
+        {"KeyDown:alt:",
+         ":0",
+         {"FTB", "ROI", "Backup", "Auto Input", "Auto Still", "Auto ROI", "Panel Lock"},
+         {0x17110, 0x17210, 0x17310, 0x17410, 0x17510, 0x17610, 0x17710}},
+    };
+    for (const List& list : lists) {
+        ASSERT_EQ(list.words.size(), list.events.size()) << list.prefix;
+        for (size_t k = 0; k < list.words.size(); ++k) {
+            const std::string text = list.prefix + list.words[k] + list.suffix;
+            int32_t eventNum = 0;
+            int64_t dataNum = -1;
+            ASSERT_TRUE(CKdRemoteInterpreter::Interpret(text, eventNum, dataNum)) << text;
+            EXPECT_EQ(uint32_t(eventNum), list.events[k]) << text;
+            EXPECT_EQ(dataNum, 0) << text;
+        }
+    }
+    // Every auto time and damp time word: N seconds gives N + 1, x seconds 10x + 1.
+    for (int seconds = 0; seconds <= 60; ++seconds)
+        for (int tenths = 0; tenths <= 60; ++tenths) {
+            const std::string text = "KeyUp:rtime:" + std::to_string(seconds) +
+                                     "sec:" + std::to_string(tenths / 10) + "." +
+                                     std::to_string(tenths % 10) + "sec";
+            int32_t eventNum = 0;
+            int64_t dataNum = 0;
+            const bool accepted = CKdRemoteInterpreter::Interpret(text, eventNum, dataNum);
+            ASSERT_EQ(accepted, seconds != 59) << text;
+            if (accepted) {
+                EXPECT_EQ(eventNum, 0x28000 + (seconds + 1) * 0x40 + tenths + 1) << text;
+            }
+        }
+}
+
+TEST(RemoteInterpreter, IgnoredTextsLeaveTheLastEventInPlace) {
+    std::vector<std::pair<int32_t, int64_t>> received;
+    CKdRemoteInterpreter interpreter([&](int32_t eventNum, int64_t dataNum) {
+        received.push_back({eventNum, dataNum});
+    });
+    EXPECT_EQ(interpreter.EventNum(), 0);
+    EXPECT_EQ(interpreter.DataNum(), 0);
+    const std::string pinp = "KeyDown:pinp:1:50:0:0:100:100:5:255:255:255";
+    ASSERT_TRUE(interpreter.Receive(pinp.data(), pinp.size()));
+
+    const std::string ignored[] = {
+        "",
+        "KeyDown",
+        "KeyDown:",
+        "KeyDown:call",
+        "KeyDown:call:ROI1",       // target missing
+        "KeyDown:call:ROI1:[1]\n", // the line break belongs to the last field
+        "KeyDown:call:ROI9:[1]",
+        "KeyDown:call:ROI1:[3]",
+        "keydown:call:ROI1:[1]",
+        "KeyDown:Call:ROI1:[1]",
+        "KeyDown:sw:cut",
+        "KeyDown:sw: CUT",
+        "KeyDown:move:Left:Fast",
+        "KeyDown:move:Left:17:[1]",
+        "KeyDown:move:Left:0:[1]",
+        "KeyDown:time:11sec:ROI",
+        "KeyDown:time:5sec", // even an unknown target must be there
+        "KeyDown:alt:FTB:2",
+        "KeyDown:rtime:59sec:1.0sec",
+        "KeyDown:rtime:61sec:1.0sec",
+        "KeyDown:rtime:1sec:6.1sec",
+        "KeyDown:rtime:1sec:1sec",
+        "KeyDown:rtime:01sec:1.0sec",
+        "Rotate:enc:1:210:0",
+        "KeyDown:pinp:1:50:0:0:100:100:5:255:255",
+        "KeyDown:split:1:2:3:4:5:6:7:8",
+        "KeyDown:alpha:1:2:3:4",
+        "Hold:sw:CUT",
+        "KeyDown:unknown:CUT",
+        std::string("KeyDown:sw:CUT\0", 15),
+    };
+    for (const std::string& text : ignored)
+        EXPECT_FALSE(interpreter.Receive(text.data(), text.size())) << text;
+
+    // Bytes that are not UTF-8: a lone continuation byte, a truncated sequence, an overlong
+    // form, a surrogate, beyond U+10FFFF.
+    const std::string notUtf8[] = {
+        "KeyDown:sw:CUT\x80",          "KeyDown:sw:\xC3",
+        "KeyDown:sw:\xC0\xAF",         "KeyDown:sw:\xED\xA0\x80",
+        "KeyDown:sw:\xF4\x90\x80\x80", "\xFF:sw:CUT",
+        "KeyDown:save:\xE2\x82",
+    };
+    for (const std::string& text : notUtf8)
+        EXPECT_FALSE(interpreter.Receive(text.data(), text.size())) << text;
+
+    EXPECT_EQ(received.size(), 1u);
+    EXPECT_EQ(uint32_t(interpreter.EventNum()), 0x3201A001u);
+    EXPECT_EQ(uint64_t(interpreter.DataNum()), 0xFFFFFF0564640000u);
+
+    // Valid multi-byte text is read, and matches no word.
+    const std::string accented = "KeyDown:save:\xC3\xA9t\xC3\xA9";
+    EXPECT_TRUE(interpreter.Receive(accented.data(), accented.size()));
+    EXPECT_EQ(interpreter.EventNum(), 0x16000);
+    EXPECT_EQ(interpreter.DataNum(), 0);
+    EXPECT_EQ(received.size(), 2u);
+}
+
+TEST(RemoteInterpreter, NumbersSaturateAndOnlyTheirLowBytesCount) {
+    int32_t eventNum = 0;
+    int64_t dataNum = 0;
+    // intValue saturates: p = INT_MAX spills into every bit above 20; the low byte of n = 0xFF.
+    ASSERT_TRUE(CKdRemoteInterpreter::Interpret("Rotate:enc:0:99999999999:0:99999999999", eventNum,
+                                                dataNum));
+    EXPECT_EQ(uint32_t(eventNum), 0x50000u + 0x9000u + 0xFFF00000u + 0xFFu);
+    ASSERT_TRUE(CKdRemoteInterpreter::Interpret(
+        "KeyDown:alpha:-99999999999:x:99999999999999999999:-1:256", eventNum, dataNum));
+    EXPECT_EQ(uint32_t(eventNum), 0x1C000u);
+    EXPECT_EQ(uint64_t(dataNum), 0x00FFFFu);
+}
+
+} // namespace
