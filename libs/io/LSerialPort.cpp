@@ -28,13 +28,28 @@ LSerialPort::LSerialPort(const char* path) : LFile(path) {
     SetOpenFlags(O_RDWR | O_NONBLOCK | O_SYNC | O_NOCTTY);
 }
 
+LSerialPort::~LSerialPort() {
+    LSerialPort::Close();
+}
+
 bool LSerialPort::Open() {
     termios settings{};
-    bool opened = LFile::Open() && flock(mDescriptor, LOCK_EX | LOCK_NB) == 0 &&
-                  ioctl(mDescriptor, TIOCEXCL) == 0 && MakeTermios(settings) &&
-                  tcsetattr(mDescriptor, TCSAFLUSH, &settings) == 0;
+    if (!LFile::Open() || flock(mDescriptor, LOCK_EX | LOCK_NB) != 0) {
+        Close();
+        return false;
+    }
+    mExclusive = ioctl(mDescriptor, TIOCEXCL) == 0;
+    const bool opened = mExclusive && MakeTermios(settings) &&
+                        tcsetattr(mDescriptor, TCSAFLUSH, &settings) == 0 &&
+                        tcflush(mDescriptor, TCIFLUSH) == 0;
     if (!opened) Close();
     return opened;
+}
+
+void LSerialPort::Close() {
+    if (mExclusive && mDescriptor >= 0) ioctl(mDescriptor, TIOCNXCL);
+    mExclusive = false;
+    LFile::Close();
 }
 
 bool LSerialPort::MakeTermios(termios& settings) {

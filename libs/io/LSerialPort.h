@@ -10,11 +10,15 @@
 class LSerialPort : public virtual LFile {
 public:
     explicit LSerialPort(const char* path);
-    ~LSerialPort() override = default;
+    ~LSerialPort() override;
 
-    // (Re)opens the node, locks it, claims it with TIOCEXCL and applies MakeTermios. On any
-    // failure the port is closed and the result is false.
+    // (Re)opens the node, locks it, claims it with TIOCEXCL, applies MakeTermios and discards
+    // whatever input was waiting (an earlier user's late answers). On any failure the port is
+    // closed and the result is false.
     bool Open() override;
+    // Gives up the terminal's exclusive flag (it belongs to the terminal, not to this
+    // descriptor, and would refuse every later opener but root) before closing.
+    void Close() override;
     void FlushReadData() override;
     void FlushWriteData() override;
     void DrainWriteData() override;
@@ -28,4 +32,5 @@ public:
 
 private:
     int32_t mSpeed = 9600;
+    bool mExclusive = false; // this port set the terminal's exclusive flag
 };

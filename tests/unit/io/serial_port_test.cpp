@@ -84,12 +84,37 @@ TEST_F(SerialPortTest, SecondOpenerIsRefusedUntilTheFirstCloses) {
     EXPECT_TRUE(first.IsOpened());
     EXPECT_FALSE(second.Open());
 
+    // The exclusive flag belongs to the terminal: closing gives it up for the next opener.
     first.Close();
+    const int other = open(mPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    close(other);
     EXPECT_TRUE(second.Open());
 
     LSerialPort missing("/dev/kaldo-no-such-node");
     EXPECT_FALSE(missing.Open());
     EXPECT_EQ(missing.Descriptor(), -1);
+}
+
+// Answers to an earlier user of the node must not reach this one.
+TEST_F(SerialPortTest, InputWaitingBeforeOpenIsDiscarded) {
+    LSerialPort port(mPath.c_str());
+    ASSERT_TRUE(port.Open());
+    port.Close(); // the line has been set raw, so the bytes below are not held as a line
+
+    ASSERT_EQ(write(mMaster, "stale", 5), 5);
+    ASSERT_TRUE(port.Open());
+    ASSERT_EQ(write(mMaster, "fresh", 5), 5);
+    std::string received;
+    char chunk[16];
+    for (int i = 0; i < 20 && received.size() < 5; ++i) {
+        port.WaitReadable(50);
+        const ssize_t count = port.Read(chunk, sizeof chunk);
+        if (count > 0) received.append(chunk, size_t(count));
+    }
+    EXPECT_EQ(received, "fresh");
 }
 
 } // namespace
