@@ -3,7 +3,10 @@
 #include "CKdPrmCatalogue.h"
 #include "CPrmConverterVerInfo.h"
 
+#include <poll.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -159,7 +162,10 @@ bool CKdPrmManager::IsOnline() {
 }
 
 int CKdPrmManager::CmdSequence() {
-    const int sequence = mNextSequence;
+    const Clock::time_point now = Clock::now();
+    int sequence = mNextSequence;
+    for (int tries = 1; tries < 255 && mLateUntil[sequence] > now; ++tries)
+        sequence = sequence >= 255 ? 1 : sequence + 1;
     mNextSequence = sequence >= 255 ? 1 : sequence + 1;
     return sequence;
 }
@@ -170,13 +176,21 @@ CKdCmdPacket CKdPrmManager::MakeCmdPacket(int command) {
 
 int CKdPrmManager::SendCmdPacket(const CKdCmdPacket& packet, int waitMs) {
     if (!mStream) return kSendFailed;
-    if (mStream->Write(packet.Bytes(), packet.WireSize()) != packet.WireSize()) return kSendFailed;
+    const Clock::time_point sent = Clock::now();
+    const auto ms = [](int count) { return std::chrono::milliseconds(count); };
+    if (!WritePacket(packet, sent + ms(waitMs > 0 ? waitMs : kWriteWaitMs))) return kSendFailed;
     if (waitMs == 0) return kSendOK;
+    // Every packet that arrives meanwhile is decoded. The wait restarts with each chunk, so that
+    // an answer that is arriving is taken, but a busy line cannot hold the caller longer than
+    // twice the wait.
+    const Clock::time_point deadline = sent + 2 * ms(waitMs);
     mPendingSequence = packet.mSequence;
     while (mPendingSequence >= 0) {
-        // Every packet that arrives meanwhile is decoded; the wait restarts with each chunk.
-        if (!mStream || !mStream->WaitReadable(waitMs)) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (!mStream || left.count() <= 0 ||
+            !mStream->WaitReadable(std::min<int>(waitMs, int(left.count())))) {
             mPendingSequence = -1;
+            mLateUntil[packet.mSequence] = Clock::now() + ms(kLateAnswerMs);
             return kSendTimeout;
         }
         if (ReadIntoParser() < 1) {
@@ -185,6 +199,24 @@ int CKdPrmManager::SendCmdPacket(const CKdCmdPacket& packet, int waitMs) {
         }
     }
     return kSendOK;
+}
+
+bool CKdPrmManager::WritePacket(const CKdCmdPacket& packet, Clock::time_point deadline) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(packet.Bytes());
+    for (int written = 0; written < packet.WireSize();) {
+        const ssize_t count = mStream->Write(bytes + written, packet.WireSize() - written);
+        if (count > 0) {
+            written += int(count);
+            continue;
+        }
+        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd entry{mStream->WriteDescriptor(), POLLOUT, 0};
+        if (left.count() <= 0 || entry.fd < 0 || poll(&entry, 1, int(left.count())) <= 0 ||
+            !(entry.revents & POLLOUT))
+            return false;
+    }
+    return true;
 }
 
 ssize_t CKdPrmManager::ReadIntoParser() {
@@ -196,6 +228,7 @@ ssize_t CKdPrmManager::ReadIntoParser() {
 
 void CKdPrmManager::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) {
     if (packet.mSequence == mPendingSequence) mPendingSequence = -1;
+    mLateUntil[packet.mSequence] = {}; // the overdue answer came: its number is free again
 }
 
 bool CKdPrmManager::RequestParameter(long id, int count, int waitMs) {

@@ -8,6 +8,8 @@
 #include "LStream.h"
 #include "LString.h"
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 
 // The session with one switcher: the parameter manager for the switcher's catalogue, bound to
@@ -41,6 +43,11 @@ public:
     // Waits in milliseconds.
     static constexpr int kVersionWaitMs = 200;
     static constexpr int kRequestWaitMs = 1000;
+    // The longest wait for room to write a packet that waits for no answer.
+    static constexpr int kWriteWaitMs = 1000;
+    // How long a sequence number whose answer did not come in time stays unused (unless its
+    // answer arrives first), so that a late answer cannot pass for the answer to a later request.
+    static constexpr int kLateAnswerMs = 10000;
     // Identifiers asked for by one parameter request.
     static constexpr int kMaxRequestCount = 12;
     // Characters sent by one text packet.
@@ -60,11 +67,15 @@ public:
     // The text under which the pages show a parameter or an execute identifier; null if none.
     static const char* PrmLabel(long id);
 
-    // Returns the current sequence number and advances it; 255 is followed by 1.
+    // Returns the current sequence number and advances it; 255 is followed by 1. Numbers whose
+    // answer is overdue (see kLateAnswerMs) are passed over while others are free.
     virtual int CmdSequence();
     CKdCmdPacket MakeCmdPacket(int command);
-    // Writes the packet; with a wait, waits for the answer with its sequence number, decoding
-    // everything that arrives meanwhile. kSendOK, kSendFailed or kSendTimeout.
+    // Writes the whole packet, waiting for room up to the wait (kWriteWaitMs without one);
+    // kSendFailed when it cannot be written. With a wait, then waits for the answer with its
+    // sequence number, decoding everything that arrives meanwhile: the wait restarts with every
+    // chunk that arrives but ends at twice its length after the send. kSendOK, kSendFailed or
+    // kSendTimeout.
     virtual int SendCmdPacket(const CKdCmdPacket& packet, int waitMs);
     // Requests count identifiers from id in requests of at most 12; true when all were answered.
     virtual bool RequestParameter(long id, int count, int waitMs);
@@ -123,6 +134,7 @@ protected:
     void InitParameters();
 
 private:
+    using Clock = std::chrono::steady_clock;
     static constexpr int kPrmDataSize = 1001; // identifiers 0..1000
 
     // Describes id from the catalogue when it lies in first..last; inline, so that PrmInfo's walk
@@ -133,6 +145,8 @@ private:
     bool DescribeRow(long id, _SPrmInfo& info);
     // Reads and feeds one chunk of up to 32 bytes; the read's result.
     ssize_t ReadIntoParser();
+    // Writes every byte of the packet, waiting for room until the deadline.
+    bool WritePacket(const CKdCmdPacket& packet, Clock::time_point deadline);
     // Sends command 0x20 with the identifier and the given bytes, without a wait.
     bool SendSetPacket(long id, const void* bytes, int count);
 
@@ -143,5 +157,6 @@ private:
     uint8_t mPrmData[kPrmDataSize] = {}; // values by identifier, 16-bit ones over two bytes
     CKdCmdParser mParser;
     int32_t mReqPrmTable[256];
+    std::array<Clock::time_point, 256> mLateUntil{}; // by sequence number; past: free
     LPrmObserverList mObserverList;
 };

@@ -4,12 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <numeric>
 #include <string>
-#include <sys/socket.h>
+#include <thread>
 
 namespace {
 
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 using Bytes = ScriptedPeer::Bytes;
 using Wires = std::vector<Bytes>;
 
@@ -211,6 +219,118 @@ TEST_F(Session, SwitcherValuesAreShownButNotSentBack) {
 
     EXPECT_TRUE(session.SetValue(102, 0, 0));
     EXPECT_EQ(Sent(), (Wires{Set(3, 102, {0})}));
+}
+
+TEST_F(Session, ALateAnswerCannotPassForTheAnswerToALaterRequest) {
+    device.memory[121] = 7;
+    device.memory[221] = 9;
+    Bytes overdue;
+    peer.SetScript([&](const ScriptedPeer::Packet& packet) {
+        if (packet.command != 0x10) return Wires();
+        const Wires answer = device.Answer(packet);
+        if (overdue.empty()) {
+            overdue = answer[0]; // held back, and sent in front of the next answer
+            return Wires();
+        }
+        return Wires{overdue, answer[0]};
+    });
+    EXPECT_FALSE(session.RequestParameter(121, 1, 50));
+    for (int k = 0; k < 254; ++k) // the sequence numbers come round to the overdue one
+        session.SendExecPacket(1000, 0);
+    EXPECT_TRUE(session.RequestParameter(221, 1, 1000));
+    EXPECT_EQ(session.Value(221, 0), 9);
+    EXPECT_EQ(session.Value(121, 0), 7); // the late answer still counts for its own request
+}
+
+// A busy or noisy line: the wait restarts with every chunk, but not beyond twice its length.
+TEST_F(Session, AWaitEndsAtTwiceItsLengthWhateverTrickles) {
+    peer.SetScript(nullptr);
+    std::atomic<bool> quiet{false};
+    std::thread noise([&] {
+        for (int k = 0; k < 40 && !quiet; ++k) { // a stray byte every 40 ms for 1.6 s
+            peer.Send({'x'});
+            std::this_thread::sleep_for(40ms);
+        }
+    });
+    const Clock::time_point start = Clock::now();
+    EXPECT_FALSE(session.RequestParameter(221, 1, 100));
+    const Clock::duration waited = Clock::now() - start;
+    quiet = true;
+    noise.join();
+    EXPECT_LT(waited, 600ms);
+
+    // An answer that arrives slowly, byte by byte, is still taken within twice the wait.
+    peer.TakePackets();
+    std::thread answer([&] {
+        const Bytes request = peer.WaitForPackets(1).at(0);
+        for (uint8_t byte : Wire(0x90, request[3], {0, 9})) {
+            std::this_thread::sleep_for(60ms);
+            peer.Send({byte});
+        }
+    });
+    EXPECT_TRUE(session.RequestParameter(221, 1, 300));
+    answer.join();
+    EXPECT_EQ(session.Value(221, 0), 9);
+}
+
+// A session on one end of a socket pair whose other end the test reads when it chooses.
+struct SessionOnAFullLine : ::testing::Test {
+    SessionOnAFullLine() {
+        int fds[2];
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        far = fds[1];
+        LObjPtr_<LStream> stream = new ScriptedPeer::SocketStream(fds[0]);
+        stream->ReleaseObject();
+        session.SetDeviceStream(stream); // the version request goes unanswered
+        Drain(CKdCmdPacket::kHeaderSize);
+    }
+    ~SessionOnAFullLine() override {
+        session.SetDeviceStream(nullptr);
+        close(far);
+    }
+
+    // Fills the line until nothing more fits; the byte count.
+    size_t Fill() {
+        const std::vector<uint8_t> junk(4096, 'x');
+        size_t filled = 0;
+        for (ssize_t count; (count = send(NearDescriptor(), junk.data(), junk.size(), 0)) > 0;)
+            filled += size_t(count);
+        return filled;
+    }
+    int NearDescriptor() const { return session.DeviceStream()->Descriptor(); }
+    // Reads exactly count bytes from the far end.
+    Bytes Drain(size_t count) {
+        Bytes bytes(count);
+        for (size_t got = 0; got < count;) {
+            const ssize_t n = read(far, bytes.data() + got, count - got);
+            if (n <= 0) break;
+            got += size_t(n);
+        }
+        return bytes;
+    }
+
+    CKdPrmManager session;
+    int far = -1;
+};
+
+TEST_F(SessionOnAFullLine, APacketWaitsForRoomAndGoesOutWhole) {
+    const size_t filled = Fill();
+    Bytes tail;
+    std::thread reader([&] {
+        std::this_thread::sleep_for(100ms);
+        Drain(filled);
+        tail = Drain(Set(0, 206, {1}).size());
+    });
+    EXPECT_TRUE(session.SendExecPacket(206, 1));
+    reader.join();
+    EXPECT_EQ(tail, Set(2, 206, {1}));
+
+    // A line that takes nothing fails the write after the bounded wait.
+    Fill();
+    const Clock::time_point start = Clock::now();
+    EXPECT_FALSE(session.SendExecPacket(206, 1));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(CKdPrmManager::kWriteWaitMs));
 }
 
 } // namespace
