@@ -1,4 +1,5 @@
 #include "KdMainWindow.h"
+#include "KdScreenshots.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -24,6 +25,12 @@ int main(int argc, char* argv[]) {
         "device", "Also list a switcher reached through the serial node PATH (repeatable).",
         "PATH");
     parser.addOption(deviceOption);
+    const QCommandLineOption screenshotOption(
+        "screenshots",
+        "Wait for the switcher to open, write a picture of every settings page in a light and "
+        "a dark palette into DIR, then quit.",
+        "DIR");
+    parser.addOption(screenshotOption);
     parser.process(app);
 
     // The menu tree's selections go to the system log, and to stderr from a terminal.
@@ -33,5 +40,7 @@ int main(int argc, char* argv[]) {
     for (const QString& path : parser.values(deviceOption))
         window.addManualDevice(path.toLocal8Bit().constData());
     window.show();
+    if (parser.isSet(screenshotOption))
+        return KdScreenshots::TakeAll(window, parser.value(screenshotOption));
     return app.exec();
 }

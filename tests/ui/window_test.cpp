@@ -1,0 +1,209 @@
+#include "KdAlert.h"
+#include "KdHeaderView.h"
+#include "KdMainWindow.h"
+#include "KdMenuView.h"
+#include "PtyPeer.h"
+#include "SimProcess.h"
+
+#include "LNotificationCenter.h"
+#include "LString.h"
+
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+
+using Bytes = PtyPeer::Bytes;
+
+// The main window's connection life cycle, driven against kaldo-sim and against a switcher on a
+// pseudo-terminal whose bytes the test sees.
+class WindowTest : public QObject {
+    Q_OBJECT
+
+    // The four header fields, in order; a version word shows its low byte first.
+    static QStringList Versions(const KdMainWindow& window) {
+        const KdHeaderView* header = window.headerView();
+        return {header->versionSoft()->text(), header->versionFPGA()->text(),
+                header->versionUSB()->text(), header->versionPHY()->text()};
+    }
+    static const inline QStringList kBlank = {": --.--", ": --.--", ": --.--", ": --.--"};
+    static const inline QStringList kPeerVersions = {": 02.01", ": 04.03", ": 06.05", ": 08.07"};
+
+    // An empty record directory: only the devices a test adds are listed.
+    QTemporaryDir mRecords;
+
+private slots:
+    void init() { qputenv("KALDO_DEVICE_DIR", mRecords.path().toLocal8Bit()); }
+
+    void OneSwitcherOpensWithoutAClick() {
+        SimProcess sim(
+            {"--serial", "K1TEST0001", "--versions", "0x0105", "0x0203", "0x0101", "0x0004"});
+        qputenv("KALDO_DEVICE_DIR", sim.DeviceDir().c_str());
+        KdMainWindow window;
+        QTableWidget* table = window.devListView();
+        QTRY_COMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 0)->text(), "KALDO-1 (K1TEST0001)");
+        QCOMPARE(window.deviceRowText(1), "");
+        QCOMPARE(table->rowHeight(0), 22);
+        QVERIFY(!(table->item(0, 0)->flags() & Qt::ItemIsEditable));
+
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(Versions(window), QStringList({": 05.01", ": 03.02", ": 01.01", ": 04.00"}));
+        QCOMPARE(window.menuView()->numberOfRows(), 38);
+        QCOMPARE(window.menuView()->selectedRow(), 2);
+        QVERIFY(window.updateButton()->isEnabled());
+        QCOMPARE(window.versionBox()->text(), "Version :  " KALDO_VERSION);
+
+        // Another arrival rebuilds the table and selects the current row again: the session
+        // and the open page stay.
+        window.menuView()->selectRowInSafety(6);
+        CKdPrmManager* session = window.prmManager();
+        QWidget* page = window.prmView()->widget();
+        PtyPeer other;
+        QVERIFY(window.addManualDevice(other.Path().c_str()));
+        QTRY_COMPARE(table->rowCount(), 2);
+        QCOMPARE(table->selectedItems().first()->row(), 0);
+        QCOMPARE(window.prmManager(), session);
+        QCOMPARE(window.menuView()->selectedRow(), 6);
+        QCOMPARE(window.prmView()->widget(), page);
+        QVERIFY(other.TakePackets().empty());
+    }
+
+    void SilentSwitcherIsRetriedThenOpens() {
+        SimProcess sim({});
+        qputenv("KALDO_DEVICE_DIR", sim.DeviceDir().c_str());
+        KdMainWindow window;
+        QTRY_VERIFY(window.prmManager());
+
+        PtyPeer peer;
+        peer.SetAnswering(false);
+        QVERIFY(window.addManualDevice(peer.Path().c_str()));
+        QTRY_COMPARE(window.devListView()->rowCount(), 2);
+        window.devListView()->selectRow(1);
+        // Opening: blank versions, the tree keeps its rows with none selected.
+        QVERIFY(!window.prmManager());
+        QCOMPARE(Versions(window), kBlank);
+        QCOMPARE(window.menuView()->numberOfRows(), 38);
+        QCOMPARE(window.menuView()->selectedRow(), -1);
+        QVERIFY(window.updateButton()->isEnabled());
+
+        // Each attempt asks for the versions and waits 200 ms for them.
+        QTRY_VERIFY_WITH_TIMEOUT(window.openRetry() == 1, 20000);
+        QCOMPARE(window.menuView()->numberOfRows(), 38);
+        QTRY_COMPARE(window.openRetry(), 0);
+        QCOMPARE(window.menuView()->numberOfRows(), 0);
+        QCOMPARE(Versions(window), kBlank);
+        const std::vector<Bytes> asked = peer.TakePackets();
+        QVERIFY(asked.size() >= 30);
+        for (const Bytes& packet : asked)
+            QCOMPARE(Bytes(packet.begin(), packet.begin() + 3), Bytes({'M', 'V', 0x15}));
+
+        peer.SetAnswering(true);
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(Versions(window), kPeerVersions);
+        QCOMPARE(window.menuView()->numberOfRows(), 38);
+        QCOMPARE(window.menuView()->selectedRow(), 2);
+    }
+
+    void RemovalSelectsTheFirstRow() {
+        SimProcess first({"--serial", "K1FIRST001"});
+        qputenv("KALDO_DEVICE_DIR", first.DeviceDir().c_str());
+        KdMainWindow window;
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(window.devListView()->item(0, 0)->text(), "KALDO-1 (K1FIRST001)");
+
+        int output[2];
+        QVERIFY(pipe(output) == 0);
+        const pid_t second = SimProcess::Spawn(KALDO_SIM_EXE, {"--serial", "K1SECOND01"},
+                                               first.DeviceDir(), output[1]);
+        QTRY_COMPARE(window.devListView()->rowCount(), 2);
+        QCOMPARE(window.devListView()->item(1, 0)->text(), "KALDO-1 (K1SECOND01)");
+        CKdUsbDevice* firstDevice = window.currentDevice();
+
+        QCOMPARE(first.Terminate(), 0);
+        QTRY_COMPARE(window.devListView()->rowCount(), 1);
+        QVERIFY(window.currentDevice() != firstDevice);
+        QCOMPARE(window.devListView()->selectedItems().first()->text(), "KALDO-1 (K1SECOND01)");
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(window.menuView()->selectedRow(), 2);
+
+        kill(second, SIGTERM);
+        waitpid(second, nullptr, 0);
+        close(output[0]);
+        close(output[1]);
+        QTRY_COMPARE(window.devListView()->rowCount(), 0);
+        QVERIFY(!window.currentDevice());
+        QVERIFY(!window.prmManager());
+        QCOMPARE(Versions(window), kBlank);
+        QCOMPARE(window.menuView()->numberOfRows(), 0);
+        QVERIFY(!window.updateButton()->isEnabled());
+        auto* notice = qobject_cast<QLabel*>(window.prmView()->widget());
+        QVERIFY(notice);
+        QVERIFY(notice->text().contains("kaldo-sim"));
+    }
+
+    void RebootAndWakeReopen() {
+        PtyPeer peer;
+        KdMainWindow window;
+        QVERIFY(window.addManualDevice(peer.Path().c_str()));
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(window.devListView()->item(0, 0)->text(),
+                 QString("KALDO-1 (%1)").arg(peer.Path().c_str()));
+        QCOMPARE(peer.TakePackets(), std::vector<Bytes>({{'M', 'V', 0x15, 1, 0}}));
+        window.menuView()->selectRowInSafety(37);
+
+        LNotificationCenter::Default().Post("KdRebootReqNotification");
+        // The reboot command follows the version request; the device stays current, its tree
+        // is cleared and it opens again with a new session.
+        QCOMPARE(peer.TakePackets(), std::vector<Bytes>({{'M', 'V', 0x40, 2, 0}}));
+        QVERIFY(!window.prmManager());
+        QVERIFY(window.currentDevice());
+        QCOMPARE(window.menuView()->numberOfRows(), 0);
+        QCOMPARE(Versions(window), kBlank);
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(peer.TakePackets(), std::vector<Bytes>({{'M', 'V', 0x15, 1, 0}}));
+        QCOMPARE(window.menuView()->selectedRow(), 2);
+
+        // Waking from sleep closes and reopens the same way, at the first page.
+        window.menuView()->selectRowInSafety(37);
+        window.reconnectDevice();
+        QVERIFY(!window.prmManager());
+        QCOMPARE(window.menuView()->numberOfRows(), 0);
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(window.menuView()->selectedRow(), 2);
+
+        // Without a session a reboot request is ignored.
+        peer.SetAnswering(false);
+        window.reconnectDevice();
+        peer.TakePackets();
+        LNotificationCenter::Default().Post("KdRebootReqNotification");
+        for (const Bytes& packet : peer.TakePackets())
+            QCOMPARE(int(packet[2]), 0x15);
+    }
+
+    void AlertRequestsShowAWindowModalBox() {
+        KdMainWindow window;
+        window.show();
+        LString notAnAlert("text");
+        LNotificationCenter::Default().Post("KdAlertReqNotification", nullptr, &notAnAlert);
+        QVERIFY(window.findChildren<QMessageBox*>().isEmpty());
+
+        auto* alert = new KdAlert(QMessageBox::Information, "Update finished.", "Details");
+        LNotificationCenter::Default().Post("KdAlertReqNotification", nullptr, alert);
+        LObject::ReleaseObject(alert);
+        const QList<QMessageBox*> boxes = window.findChildren<QMessageBox*>();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.first()->text(), "Update finished.");
+        QCOMPARE(boxes.first()->informativeText(), "Details");
+        QCOMPARE(boxes.first()->windowModality(), Qt::WindowModal);
+        QTRY_VERIFY(boxes.first()->isVisible());
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
