@@ -6,6 +6,7 @@
 #include "CtlCompanion.h"
 #include "CtlOptions.h"
 #include "CtlStatus.h"
+#include "CtlUpdate.h"
 #include "CKdValueText.h"
 
 #include <cstdio>
@@ -58,6 +59,7 @@ int CtlCommands::Run() {
         {"dump", &CtlCommands::Dump},        {"backup", &CtlCommands::Backup},
         {"restore", &CtlCommands::Restore},  {"event", &CtlCommands::Event},
         {"reboot", &CtlCommands::Reboot},
+        {"update-main", &CtlCommands::Update}, {"update-usb", &CtlCommands::Update},
     };
     for (const Command& command : kCommands)
         if (mOptions.mCommand == command.mName) return (this->*command.mRun)();
@@ -241,4 +243,12 @@ int CtlCommands::Event() {
 int CtlCommands::Reboot() {
     if (int status = Connect()) return status;
     return mDevice.Reboot(*mSession, mOptions.mRebootWaitS * 1000);
+}
+
+int CtlCommands::Update() {
+    mDevice.Start(mOptions.mDevicePath);
+    if (int status = mDevice.Choose(mOptions.mSerial)) return status;
+    const bool usb = mOptions.mCommand == "update-usb";
+    return CtlUpdate::Run(mDevice, usb ? CtlUpdate::kUsbController : CtlUpdate::kMainFirmware,
+                          mOptions.mFile.c_str());
 }

@@ -26,6 +26,7 @@ private:
     int Restore();
     int Event();
     int Reboot();
+    int Update(); // update-main, update-usb: CtlUpdate
 
     // Finds and opens the switcher and waits for its version answer.
     int Connect();

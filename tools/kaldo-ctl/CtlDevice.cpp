@@ -139,3 +139,16 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs) {
     mDevice = back;
     return CtlStatus::kOK;
 }
+
+bool CtlDevice::AwaitAttachment(const char* serial, int64_t notSession, int waitMs) {
+    // The bootloader reports the switcher's identity too; only a serial node counts.
+    return RunUntil(waitMs, [&] {
+        for (int i = 0; i < mNotification.Count(); ++i) {
+            CKdUsbDevice* device = mNotification.DeviceAtIndex(i);
+            if (device->mInfo.serialNumber == serial && device->mSessionID != notSession &&
+                device->BsdPath().Length() > 0)
+                return true;
+        }
+        return false;
+    });
+}

@@ -32,6 +32,13 @@ public:
     // and come back as a new attachment (0: does not wait).
     int Reboot(CtlSession& session, int waitMs);
 
+    // For the firmware updates: the chosen switcher's device link, the loop that delivers its
+    // events, and a wait until the switcher with that serial number has a serial node again
+    // with another session than notSession (false after waitMs).
+    CKdUsbDevice* Chosen() const { return dynamic_cast<CKdUsbDevice*>(mDevice.Get()); }
+    LPollRunLoop& RunLoop() { return mRunLoop; }
+    bool AwaitAttachment(const char* serial, int64_t notSession, int waitMs);
+
 private:
     // Handles run-loop events until done() or waitMs has passed; the final done().
     template <class Done>

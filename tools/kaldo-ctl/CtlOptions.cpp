@@ -80,6 +80,13 @@ int CtlOptions::Parse(int argc, char** argv) {
         ->capture_default_str()
         ->check(CLI::Range(0, 600));
 
+    app.add_subcommand("update-main", "Update the main firmware from a .bin file")
+        ->add_option("FILE", mFile, "Main firmware image")
+        ->required();
+    app.add_subcommand("update-usb", "Update the USB controller's firmware from a .cyacd file")
+        ->add_option("FILE", mFile, "Row-data file")
+        ->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {

@@ -7,13 +7,15 @@
 
 namespace {
 constexpr int kLeaveDelayMs = 100;
-}
+constexpr int kBootloaderAppearMs = 300; // from leaving the serial side to the HID record
+} // namespace
 
 SimApp::SimApp(SimSwitcher& switcher, const _SOptions& options)
     : mSwitcher(switcher), mOptions(options), mFaults(options.faults), mTrace(switcher.Catalog()),
       mParser([this](const SimFrame& frame) { OnRequest(frame); }) {}
 
 SimApp::~SimApp() {
+    mHidPort.reset();
     Detach();
     if (mSignalFd >= 0) close(mSignalFd);
 }
@@ -22,6 +24,7 @@ int SimApp::Run() {
     if (!WatchSignals() || !Attach()) return 1;
     mLoop.AddTimer(SimSwitcher::kTickMs, [this] { Tick(); });
     mLoop.Run();
+    mHidPort.reset();
     Detach();
     return mExitStatus;
 }
@@ -136,11 +139,15 @@ void SimApp::OnRequest(const SimFrame& request) {
     const SimFrame answer =
         refusal ? SimDevice::StatusAnswer(request, refusal) : mDevice->Handle(request);
     const bool reboot = mSwitcher.TakeRebootRequest();
+    const bool bootloader = mDevice->TakeBootloaderRequest();
     const bool answered = mFaults.Answers(request.command);
     if (!answered && mOptions.trace) mTrace.Log("  ", answer, "not sent");
-    AfterMs(mOptions.faults.latencyMs, [this, answer, answered, reboot] {
+    const int delayMs = mOptions.faults.latencyMs +
+                        (request.command == SimDevice::kFirmwareBegin ? mOptions.eraseDelayMs : 0);
+    AfterMs(delayMs, [this, answer, answered, reboot, bootloader] {
         if (answered) Send(answer);
         if (reboot) Reboot();
+        if (bootloader) AfterMs(kLeaveDelayMs, [this] { EnterBootloader(); });
     });
 }
 
@@ -158,5 +165,35 @@ void SimApp::Tick() {
 void SimApp::AfterMs(int delayMs, std::function<void()> call) {
     mLoop.AddTimer(delayMs, [this, generation = mGeneration, call = std::move(call)] {
         if (mGeneration == generation) call();
+    });
+}
+
+void SimApp::EnterBootloader() {
+    Detach();
+    std::fprintf(stderr, "kaldo-sim: USB controller restarts into its bootloader\n");
+    mLoop.AddTimer(kBootloaderAppearMs, [this] {
+        mBootloader = std::make_unique<SimBootloader>(mOptions.bootloader);
+        mHidPort =
+            std::make_unique<SimHidPort>(mLoop, *mBootloader, mOptions.faults.latencyMs, [this] {
+                // Leave after the host had its last word, as the controller restarts.
+                mLoop.AddTimer(kLeaveDelayMs, [this] { LeaveBootloader(); });
+            });
+        std::string error;
+        const std::string name =
+            "sim-" + std::to_string(getpid()) + "-" + std::to_string(++mAttachments);
+        if (!mHidPort->Open(name, RecordInfo(""), error)) {
+            std::fprintf(stderr, "kaldo-sim: %s\n", error.c_str());
+            return Stop(1);
+        }
+        std::fprintf(stderr, "kaldo-sim: bootloader on %s.sock\n", name.c_str());
+    });
+}
+
+void SimApp::LeaveBootloader() {
+    std::fprintf(stderr, "kaldo-sim: bootloader left after %zu rows\n", mBootloader->RowCount());
+    mHidPort.reset();
+    mBootloader.reset();
+    mLoop.AddTimer(mOptions.rebootMs, [this] {
+        if (!Attach()) Stop(1);
     });
 }

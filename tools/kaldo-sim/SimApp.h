@@ -1,8 +1,10 @@
 #pragma once
 
 #include "LPollRunLoop.h"
+#include "SimBootloader.h"
 #include "SimDevice.h"
 #include "SimFaults.h"
+#include "SimHidPort.h"
 #include "SimPty.h"
 #include "SimRecord.h"
 #include "SimTrace.h"
@@ -20,6 +22,8 @@ public:
         bool printTty = false;
         unsigned location = 0;
         SimFaults::_SConfig faults;
+        int eraseDelayMs = 3000; // the answer to the main firmware's erase command
+        SimBootloader::_SConfig bootloader;
     };
 
     SimApp(SimSwitcher& switcher, const _SOptions& options);
@@ -41,6 +45,10 @@ private:
     void OnRequest(const SimFrame& request);
     void Send(const SimFrame& answer);
     void Tick();
+    // The USB controller restarts into its bootloader and appears as a HID device.
+    void EnterBootloader();
+    // After Exit Bootloader: the HID device leaves and the switcher attaches again.
+    void LeaveBootloader();
     // Runs call after delayMs unless the attachment has ended meanwhile.
     void AfterMs(int delayMs, std::function<void()> call);
 
@@ -53,6 +61,8 @@ private:
     SimRecord mRecord;
     std::unique_ptr<SimPty> mPty;
     std::unique_ptr<SimDevice> mDevice;
+    std::unique_ptr<SimBootloader> mBootloader;
+    std::unique_ptr<SimHidPort> mHidPort;
     int mSignalFd = -1;
     int mInputSource = 0;
     int mAttachments = 0;

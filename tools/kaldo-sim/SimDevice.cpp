@@ -33,6 +33,10 @@ SimFrame SimDevice::Handle(const SimFrame& request) {
         case kFirmwareEnd:
             status = Firmware(request);
             break;
+        case kUsbControllerUpdate:
+            mBootloaderRequested = true;
+            status = kStatusOk;
+            break;
         case kReboot:
             mSwitcher.RequestReboot();
             status = kStatusOk;

@@ -4,6 +4,7 @@
 #include "SimSwitcher.h"
 
 #include <cstdint>
+#include <utility>
 
 // The switcher's side of the command link: answers each request with its code + 0x80, the
 // same sequence number and a status byte, then the data of the answer.
@@ -22,6 +23,7 @@ public:
         kReadParameters = 0x10,
         kReadVersion = 0x15,
         kWriteParameters = 0x20,
+        kUsbControllerUpdate = 0x30,
         kFirmwareBegin = 0x31,
         kFirmwareBlock = 0x32,
         kFirmwareEnd = 0x33,
@@ -38,6 +40,8 @@ public:
     SimFrame Handle(const SimFrame& request);
     // The answer carrying only a status, as sent for refusals.
     static SimFrame StatusAnswer(const SimFrame& request, uint8_t status);
+    // True once after a request to start the USB controller's bootloader.
+    bool TakeBootloaderRequest() { return std::exchange(mBootloaderRequested, false); }
 
 private:
     uint8_t ReadParameters(const SimFrame& request, SimFrame& answer);
@@ -48,4 +52,5 @@ private:
     SimSwitcher& mSwitcher;
     bool mFirmwareOpen = false;
     uint32_t mFirmwareSum = 0;
+    bool mBootloaderRequested = false;
 };

@@ -43,12 +43,14 @@ bool SimRecord::Publish(const std::string& name, const _SInfo& info, std::string
         error = "cannot write " + temporary + ": " + std::strerror(errno);
         return false;
     }
+    const bool hid = !info.socket.empty();
     std::fprintf(file,
-                 "kind=serial\nvendor=0x%04x\nproduct=0x%04x\nvendor_name=%s\nproduct_name=%s\n"
-                 "serial=%s\nlocation=0x%08x\nsession=%llu\ntty=%s\n",
-                 info.vendor, info.product, info.vendorName.c_str(), info.productName.c_str(),
-                 info.serial.c_str(), info.location, static_cast<unsigned long long>(info.session),
-                 info.tty.c_str());
+                 "kind=%s\nvendor=0x%04x\nproduct=0x%04x\nvendor_name=%s\nproduct_name=%s\n"
+                 "serial=%s\nlocation=0x%08x\nsession=%llu\n%s=%s\n",
+                 hid ? "hid" : "serial", info.vendor, info.product, info.vendorName.c_str(),
+                 info.productName.c_str(), info.serial.c_str(), info.location,
+                 static_cast<unsigned long long>(info.session), hid ? "socket" : "tty",
+                 hid ? info.socket.c_str() : info.tty.c_str());
     const bool written = std::fclose(file) == 0;
     if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "cannot publish " + path + ": " + std::strerror(errno);

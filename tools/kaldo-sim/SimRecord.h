@@ -16,6 +16,7 @@ public:
         unsigned location = 0;
         uint64_t session = 0;
         std::string tty;
+        std::string socket; // a bootloader's HID socket instead of a terminal (kind=hid)
     };
 
     SimRecord() = default;

@@ -82,6 +82,28 @@ int main(int argc, char** argv) {
     cli.add_flag("--print-tty", options.printTty,
                  "Print only the terminal path on each attachment instead of the status line");
 
+    cli.add_option("--erase-delay-ms", options.eraseDelayMs,
+                   "Time the main firmware's erase (0x31) takes before it is answered")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    auto& bootloader = options.bootloader;
+    auto* boot = cli.add_option_group("USB controller's bootloader (after 0x30)");
+    boot->add_option("--bootloader-silicon-id", bootloader.siliconId, "Silicon ID")
+        ->capture_default_str();
+    boot->add_option("--bootloader-silicon-rev", bootloader.siliconRev, "Silicon revision")
+        ->capture_default_str();
+    boot->add_option("--bootloader-version", bootloader.version, "Bootloader version (24 bits)")
+        ->capture_default_str();
+    boot->add_flag("--bootloader-crc", bootloader.crc,
+                   "Packets carry a CRC-16 instead of the summation checksum");
+    boot->add_flag("--bootloader-wrong-silicon-id", bootloader.wrongSiliconId,
+                   "Fault: report another silicon ID");
+    boot->add_flag("--bootloader-active-app", bootloader.activeApp,
+                   "Fault: the application is active and can't be replaced");
+    boot->add_option("--bootloader-bad-row", bootloader.badRow,
+                     "Fault: this row number verifies wrong");
+    boot->add_flag("--bootloader-no-answer", bootloader.noAnswer, "Fault: answer nothing");
+
     auto* group = cli.add_option_group("Fault injection");
     group->add_option("--latency-ms", faults.latencyMs, "Delay every answer")
         ->check(CLI::NonNegativeNumber);
@@ -117,7 +139,10 @@ Answers: request code + 0x80, the same sequence number, a status byte: 0 done,
 1 unknown command, 2 malformed request, 3 refused (read-only, undefined or out of range;
 nothing of the write is stored), 4 firmware checksum mismatch, 5 action failed.
 0x15 versions; 0x10 read up to 58 bytes; 0x20 write a run of bytes; 0x31/0x32/0x33 firmware
-(sum checked); 0x40 answer, leave, come back after --reboot-ms as a new attachment.
+(sum checked, the erase answered after --erase-delay-ms); 0x40 answer, leave, come back after
+--reboot-ms as a new attachment. 0x30 answer, leave, and appear within a second at the same
+location as the USB controller's bootloader (a kind=hid record); its Exit Bootloader makes the
+switcher come back after --reboot-ms as a new attachment.
 
 Execute identifiers act on a non-zero value: 132/133 still capture/erase (131 = memory),
 173/174 copy preset 171 into layer 172, 178 save layer 176 into preset 177, 206/207 transition
