@@ -4,7 +4,22 @@
 #include "KdUpdateInformation.h"
 #include "LNotificationCenter.h"
 
+#include <iterator>
 #include <thread>
+
+CKdUpdater::_SResultText CKdUpdater::ResultText(int result) {
+    // clang-format off
+    static constexpr _SResultText kTexts[] = {
+        /* kResultOK          */ {"Update Completed", ""},
+        /* kResultFileError   */ {"Update Failed", "File error."},
+        /* kResultDeviceError */ {"Update Failed", "device error."},
+        /* kResultTimeout     */ {"Update Failed", "device error."},
+        /* kResultFailed      */ {"Update Failed", "device error."},
+    };
+    // clang-format on
+    if (result >= 0 && result < static_cast<int>(std::size(kTexts))) return kTexts[result];
+    return {"Update Failed", ""};
+}
 
 CKdUpdater::CKdUpdater(const char* filePath) : mFilePath(filePath) {}
 

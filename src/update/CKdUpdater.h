@@ -32,6 +32,13 @@ public:
         kResultFailed = 4,  // the switcher answered with a failure, or the link failed
     };
 
+    // How a result is told to the user: the alert's message and its informative text.
+    struct _SResultText {
+        const char* mMessage;
+        const char* mInformative;
+    };
+    static _SResultText ResultText(int result);
+
     explicit CKdUpdater(const char* filePath);
     ~CKdUpdater() override;
 
