@@ -196,7 +196,7 @@ TEST(KaldoSim, FaultsDelayLoseGarbleAndDisconnect) {
 }
 
 TEST(KaldoSim, FirmwareUpdateChecksTheSum) {
-    RunningSim sim;
+    RunningSim sim({"--erase-delay-ms", "0"});
     EXPECT_GT(sim.link.Status(0x33, {0}), 0); // no update begun
     EXPECT_EQ(sim.link.Status(0x31), 0);
     EXPECT_EQ(sim.link.Status(0x32, {1, 2, 3}), 0);
