@@ -104,6 +104,14 @@ void KdMainWindow::rawDeviceRemoved(LIONotification*, const LIOService&, void*) 
     if (mUpdateWindow) QMetaObject::invokeMethod(mUpdateWindow, "usbDeviceRemoved");
 }
 
+void KdMainWindow::udpListen(uint16_t eventPort, uint16_t replyPort) {
+    if (LRunLoop* loop = LRunLoop::Main()) mRemoteControl.Listen(*loop, eventPort, replyPort);
+}
+
+void KdMainWindow::receiveData(int32_t eventNum, int64_t dataNum) {
+    mRemoteControl.ReceiveData(mPrmManager, eventNum, dataNum);
+}
+
 void KdMainWindow::onTimer() {
     if (mDevListUpdated && !isUpdateWindowOpen()) {
         mDevListUpdated = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CKdIONotification.h"
+#include "CKdRemoteControl.h"
 #include "KdWakeNotification.h"
 #include "LIONotificationBridge.h"
 #include "LNotificationCenter.h"
@@ -47,6 +48,14 @@ public:
 
     // The device table's text of a row: product name and serial number; "" outside the list.
     QString deviceRowText(int row) const;
+
+    // Opens the companion's UDP link; without it (port taken) the window works as before.
+    // Ports other than the fixed ones are for tests.
+    void udpListen(uint16_t eventPort = CKdUdpLink::kEventPort,
+                   uint16_t replyPort = CKdUdpLink::kReplyPort);
+    // One companion event, executed on the current session (nothing without one).
+    void receiveData(int32_t eventNum, int64_t dataNum);
+    const CKdRemoteControl& remoteControl() const { return mRemoteControl; }
 
     void onTimer();
     void tryOpenTargetDevice();
@@ -96,4 +105,6 @@ private:
     std::set<int64_t> mAccessNoticeShown; // attachments already told about
     QPointer<QLabel> mNotice;
     KdWakeNotification mWakeNotification;
+    CKdRemoteControl mRemoteControl{
+        [this](int32_t eventNum, int64_t dataNum) { receiveData(eventNum, dataNum); }};
 };

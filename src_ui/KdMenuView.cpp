@@ -5,6 +5,7 @@
 #include "KdPageFactory.h"
 #include "SafeSelection.h"
 
+#include <QKeyEvent>
 #include <QScrollArea>
 
 #include <syslog.h>
@@ -101,4 +102,14 @@ void KdMenuView::openPage(const QModelIndex& index) {
         *item->mPage, mMainView ? mMainView->prmManager() : nullptr, nullptr);
     if (!page) return;
     mPrmView->setWidget(page);
+}
+
+void KdMenuView::keyPressEvent(QKeyEvent* event) {
+    mKeyboardPanel.keyDown(*event, mMainView ? mMainView->prmManager() : nullptr);
+    event->accept();
+}
+
+void KdMenuView::keyReleaseEvent(QKeyEvent* event) {
+    mKeyboardPanel.keyUp(*event, mMainView ? mMainView->prmManager() : nullptr);
+    event->accept();
 }

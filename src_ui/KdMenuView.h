@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KdKeyboardPanel.h"
+
 #include <QPointer>
 #include <QScrollArea>
 #include <QTreeView>
@@ -37,6 +39,10 @@ public:
     bool selectAnyRowWithDefault(int row);
 
 protected:
+    // Keys work the switcher's panel (KdKeyboardPanel) instead of the tree: arrows never move
+    // the selection and nothing is passed on to the tree's own key handling.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     // Pressing a group or the root keeps the selection (and the page) as it is.
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
@@ -49,4 +55,5 @@ private:
     QPointer<KdMainWindow> mMainView;
     QPointer<QScrollArea> mPrmView;
     KdMenuDataSource* mMenuSource = nullptr;
+    KdKeyboardPanel mKeyboardPanel;
 };

@@ -39,6 +39,8 @@ int main(int argc, char* argv[]) {
     KdMainWindow window;
     for (const QString& path : parser.values(deviceOption))
         window.addManualDevice(path.toLocal8Bit().constData());
+    // Last step of the start-up: the companion's link is ready as soon as the window is.
+    window.udpListen();
     window.show();
     if (parser.isSet(screenshotOption))
         return KdScreenshots::TakeAll(window, parser.value(screenshotOption));
