@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName("kaldo-utility");
     QApplication::setApplicationDisplayName("KALDO-1 Utility");
     QApplication::setApplicationVersion(KALDO_VERSION);
-    QApplication::setDesktopFileName("kaldo-utility");
+    QApplication::setDesktopFileName("org.kaldo.utility");
     QApplication::setWindowIcon(QIcon(":/kaldo-utility.svg"));
 
     QCommandLineParser parser;
