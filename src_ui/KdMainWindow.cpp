@@ -7,9 +7,12 @@
 #include "KdUsbIdentity.h"
 #include "SafeSelection.h"
 #include "UiRunLoop.h"
+#include "ViewScrolling.h"
 #include "ui_KdMainWindow.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QTableWidget>
@@ -22,6 +25,8 @@ namespace {
 constexpr char kAlertRequest[] = "KdAlertReqNotification";
 constexpr char kRebootRequest[] = "KdRebootReqNotification";
 constexpr char kUdevRule[] = "packaging/70-kaldo.rules";
+constexpr int kFocusMargin = 8;
+constexpr int kFocusScrollMs = 200;
 
 constexpr uint64_t kSwitcherVendorProduct = uint64_t(kKdUsbVendorID) << 32 | kKdUsbProductID;
 
@@ -68,6 +73,12 @@ KdMainWindow::KdMainWindow(QWidget* parent)
         kAlertRequest, [this](const LNotification& note) { handleAlertRequest(note); }));
     mObserverTokens.push_back(center.AddObserver(
         kRebootRequest, [this](const LNotification&) { handleRebootRequest(); }));
+
+    // A text field that takes the focus on a page is scrolled into sight.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (qobject_cast<QLineEdit*>(now) && ui->prmView->isAncestorOf(now))
+            ViewScrolling::scrollToView(ui->prmView, now, kFocusMargin, kFocusScrollMs);
+    });
 
     updateButtonsState();
     showConnectionNotice();

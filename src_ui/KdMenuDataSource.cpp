@@ -1,5 +1,7 @@
 #include "KdMenuDataSource.h"
 
+#include <QFont>
+
 namespace {
 
 using MenuItem = KdMenuDataSource::_SItem;
@@ -58,8 +60,14 @@ int KdMenuDataSource::columnCount(const QModelIndex&) const {
 
 QVariant KdMenuDataSource::data(const QModelIndex& index, int role) const {
     const _SItem* item = ItemAt(index);
-    if (!item || role != Qt::DisplayRole) return {};
-    return item->mLabel;
+    if (!item) return {};
+    if (role == Qt::DisplayRole) return item->mLabel;
+    if (role == Qt::FontRole && item->IsGroup()) {
+        QFont font;
+        font.setBold(true);
+        return font;
+    }
+    return {};
 }
 
 Qt::ItemFlags KdMenuDataSource::flags(const QModelIndex& index) const {

@@ -7,10 +7,26 @@
 
 #include <QKeyEvent>
 #include <QScrollArea>
+#include <QStyledItemDelegate>
 
 #include <syslog.h>
 
+namespace {
+
+// Rows with some air around the labels.
+class RowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 6);
+    }
+};
+
+} // namespace
+
 KdMenuView::KdMenuView(QWidget* parent) : QTreeView(parent) {
+    setItemDelegate(new RowDelegate(this));
+    setIndentation(16);
     setHeaderHidden(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);

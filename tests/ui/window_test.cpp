@@ -9,9 +9,11 @@
 #include "LString.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -184,6 +186,22 @@ private slots:
         LNotificationCenter::Default().Post("KdRebootReqNotification");
         for (const Bytes& packet : peer.TakePackets())
             QCOMPARE(int(packet[2]), 0x15);
+    }
+
+    void AFocusedFieldOnAPageScrollsIntoSight() {
+        KdMainWindow window;
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* page = new QWidget;
+        page->setMinimumSize(300, 3000);
+        auto* field = new QLineEdit(page);
+        field->setGeometry(10, 2800, 120, 24);
+        window.prmView()->setWidget(page);
+        QCOMPARE(window.prmView()->verticalScrollBar()->value(), 0);
+        field->setFocus();
+        QTRY_VERIFY(window.prmView()->viewport()->rect().contains(
+            field->mapTo(window.prmView()->viewport(), QPoint(0, 24))));
     }
 
     void AlertRequestsShowAWindowModalBox() {
