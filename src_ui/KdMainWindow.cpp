@@ -9,6 +9,9 @@
 #include "UiRunLoop.h"
 #include "ViewScrolling.h"
 #include "ui_KdMainWindow.h"
+#ifdef KALDO_UI_UPDATE
+#include "KdUpdateWindow.h"
+#endif
 
 #include <QApplication>
 #include <QHeaderView>
@@ -230,7 +233,10 @@ void KdMainWindow::updateButtonsState() {
 }
 
 void KdMainWindow::actionUpdateButton() {
-    // The firmware update window opens here once it is part of the program.
+#ifdef KALDO_UI_UPDATE
+    if (mCurDevice && !isUpdateWindowOpen())
+        mUpdateWindow = KdUpdateWindow::openUpdateWindow(this, mCurDevice);
+#endif
 }
 
 void KdMainWindow::handleAlertRequest(const LNotification& notification) {
