@@ -288,6 +288,10 @@ void KdMainWindow::showConnectionNotice() {
             text = tr("%1: no permission to open %2.\n\nInstall the udev rule %3 and reload "
                       "the rules.")
                        .arg(name, QString::fromUtf8(path.CString()), kUdevRule);
+        else if (path.Length() && access(path.CString(), F_OK) != 0)
+            text = tr("%1: the serial node %2 does not exist.\n\nCheck the path, or the cable "
+                      "of the switcher.")
+                       .arg(name, QString::fromUtf8(path.CString()));
         else if (mOpenRetry > 0)
             text = tr("Connecting to %1…").arg(name);
         else

@@ -1,4 +1,5 @@
 #include "KdHeaderView.h"
+#include "KdLogoView.h"
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
 
@@ -130,6 +131,30 @@ private slots:
         QCOMPARE(header.versionPHY()->text(), ": --.--");
         header.setVersion(nullptr);
         QCOMPARE(header.versionSoft()->text(), ": --.--");
+    }
+
+    void LogoFollowsThePalette() {
+        const QPalette original = QApplication::palette();
+        KdLogoView logo;
+        logo.show();
+        QCOMPARE(logo.imageName(), ":/LogoORM.svg");
+        QVERIFY(!logo.pixmap().isNull());
+        const QImage lightImage = logo.pixmap().toImage();
+
+        QPalette dark = original;
+        dark.setColor(QPalette::Window, QColor(0x20, 0x22, 0x25));
+        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        QApplication::setPalette(dark);
+        QTRY_COMPARE(logo.imageName(), ":/LogoORM_w.svg");
+        QVERIFY(!logo.pixmap().isNull());
+        QVERIFY(logo.pixmap().toImage() != lightImage);
+
+        QPalette light = original;
+        light.setColor(QPalette::Window, QColor(0xf4, 0xf4, 0xf4));
+        light.setColor(QPalette::WindowText, Qt::black);
+        QApplication::setPalette(light);
+        QTRY_COMPARE(logo.imageName(), ":/LogoORM.svg");
+        QApplication::setPalette(original);
     }
 };
 
