@@ -5,8 +5,11 @@
 
 #include <strings.h>
 
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -15,6 +18,7 @@ using W = CKdPageCatalogue::EWidget;
 constexpr int kStillMemories = 4;
 constexpr int kMacOctets = 6;
 constexpr int kSerialLength = 10;
+constexpr double kSaneMagnitude = 1e9;
 
 const LPrmConverter& ConverterOf(const CKdPageCatalogue::_SRow* row) {
     return row && row->mConverter ? *row->mConverter : gPrmConverterNop;
@@ -26,18 +30,44 @@ const CKdPageCatalogue::_SRow* ValueRow(long id) {
     return row && row->mWidget != W::Exec ? row : nullptr;
 }
 
-// The whole text as an integer (whole-number) or a decimal number; false for anything else.
-bool IsWholeNumber(const char* text, bool integer, long& result) {
-    if (!text || !*text) return false;
-    char* end = nullptr;
-    errno = 0;
+// The whole text as a number, locale-independent: a whole number when integer is set, else a
+// decimal one. False for anything else, and for numbers outside long.
+bool IsNumber(std::string_view text, bool integer, double& result) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    const char* first = text.data();
+    const char* last = first + text.size();
     if (integer) {
-        result = std::strtol(text, &end, 10);
-    } else {
-        std::strtod(text, &end);
-        result = 0;
+        long whole = 0;
+        const auto [end, error] = std::from_chars(first, last, whole);
+        result = static_cast<double>(whole);
+        return error == std::errc() && end == last && first != last;
     }
-    return errno == 0 && end && *end == 0 && end != text;
+    const auto [end, error] = std::from_chars(first, last, result, std::chars_format::fixed);
+    return error == std::errc() && end == last && first != last && std::isfinite(result);
+}
+
+// The text without surrounding blanks and without what the row shows after the value: its unit
+// ("1.5 sec") or the second box ("100 (0.0 dB)").
+std::string Bare(const CKdPageCatalogue::_SRow* row, const char* text) {
+    std::string bare(text ? text : "");
+    const auto trim = [&bare] {
+        while (!bare.empty() && bare.back() == ' ')
+            bare.pop_back();
+        while (!bare.empty() && bare.front() == ' ')
+            bare.erase(0, 1);
+    };
+    trim();
+    if (row && row->mUnitConverter && !bare.empty() && bare.back() == ')') {
+        const size_t open = bare.rfind(" (");
+        if (open != std::string::npos) bare.erase(open);
+    }
+    if (row && row->mUnit) {
+        const size_t unit = std::strlen(row->mUnit);
+        if (bare.size() > unit && strcasecmp(bare.c_str() + bare.size() - unit, row->mUnit) == 0)
+            bare.erase(bare.size() - unit);
+    }
+    trim();
+    return bare;
 }
 
 // "LOW to HIGH" or the item list, in the texts the row shows.
@@ -52,6 +82,21 @@ LString Accepted(const LPrmConverter& converter, bool popUp,
         items += converter.PrmValueToString(v);
     }
     return items;
+}
+
+// The values the converter shows just below and just above number: "1.5 or 1.6".
+LString Nearest(const LPrmConverter& converter, const LPrmManager::_SRangeInfo& range,
+                double number) {
+    LString below, above;
+    double belowNumber = -HUGE_VAL, aboveNumber = HUGE_VAL, shown = 0;
+    for (int v = range.mMin; v <= range.mMax; ++v) {
+        const LString text = converter.PrmValueToString(v);
+        if (!IsNumber(text.CString(), false, shown)) continue;
+        if (shown < number && shown > belowNumber) belowNumber = shown, below = text;
+        if (shown > number && shown < aboveNumber) aboveNumber = shown, above = text;
+    }
+    if (below.Length() && above.Length()) return below + " or " + above;
+    return below.Length() ? below : above;
 }
 
 } // namespace
@@ -146,24 +191,27 @@ bool CKdValueText::ParseValue(CKdPrmManager& session, long id, const char* text,
     const LPrmConverter& converter = raw ? gPrmConverterNop : ConverterOf(row);
     const bool popUp = !raw && row && row->mWidget == W::PopUp;
     const bool plain = &converter == &gPrmConverterNop;
+    const std::string bare = raw ? std::string(text) : Bare(row, text);
 
     // A text that the row shows for one of the values in range.
     if (!plain && !range.mChecker)
         for (int v = range.mMin; v <= range.mMax; ++v)
-            if (strcasecmp(converter.PrmValueToString(v), text) == 0) {
+            if (strcasecmp(converter.PrmValueToString(v), bare.c_str()) == 0) {
                 value = v;
                 return true;
             }
 
-    long number = 0;
-    if (popUp || !IsWholeNumber(text, plain, number)) {
+    double number = 0;
+    if (popUp || !IsNumber(bare, plain, number)) {
         error.Format(
             "\"%s\" is not a value of %ld (%s); it takes %s", text, id, Label(id).CString(),
             range.mChecker ? "a character code" : Accepted(converter, popUp, range).CString());
         return false;
     }
-    value = plain ? static_cast<int>(number) : converter.StringToPrmValue(text);
-    bool accepted = value == number || !plain;
+    // Far outside every parameter: refused before any conversion could overflow.
+    const bool sane = std::fabs(number) <= kSaneMagnitude;
+    value = !sane ? 0 : plain ? static_cast<int>(number) : converter.StringToPrmValue(bare.c_str());
+    bool accepted = sane && (!plain || value == number);
     int checked = value;
     if (range.mChecker)
         accepted = accepted && range.mChecker(checked) && checked == value;
@@ -173,6 +221,15 @@ bool CKdValueText::ParseValue(CKdPrmManager& session, long id, const char* text,
         error.Format("\"%s\" is outside what %ld (%s) takes: %s", text, id, Label(id).CString(),
                      range.mChecker ? "0 or 32 to 127"
                                     : Accepted(converter, false, range).CString());
+        return false;
+    }
+    // A number between two steps of the converter ("1.55" for tenths) would be rounded.
+    double shown = 0;
+    if (!plain && IsNumber(converter.PrmValueToString(value).CString(), false, shown) &&
+        std::fabs(shown - number) > 1e-9) {
+        const LString nearest = Nearest(converter, range, number);
+        error.Format("\"%s\" is not a step of %ld (%s)%s%s", text, id, Label(id).CString(),
+                     nearest.Length() ? "; the nearest are " : "", nearest.CString());
         return false;
     }
     return true;

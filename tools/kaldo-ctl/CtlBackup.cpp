@@ -1,19 +1,22 @@
 #include "CtlBackup.h"
 
 #include "CKdPrmCatalogue.h"
+#include "CKdValueText.h"
 #include "CtlChangeSet.h"
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlStatus.h"
-#include "CKdValueText.h"
 
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -39,30 +42,52 @@ LString LabelOf(long id) {
     return label ? label : "";
 }
 
+// The whole file, read through a descriptor so that a directory or a FIFO gives a message and
+// no exception: only regular files and standard input are read.
 bool ReadAll(const char* path, std::string& text) {
-    if (std::strcmp(path, "-") == 0) {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
-        return !std::cin.bad();
+    const bool standardInput = std::strcmp(path, "-") == 0;
+    const int fd = standardInput ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool ok = fstat(fd, &info) == 0;
+    if (ok && !standardInput && !S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ok = false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    char buffer[65536];
+    for (ssize_t n = 1; ok && n > 0;) {
+        n = read(fd, buffer, sizeof buffer);
+        if (n > 0) text.append(buffer, static_cast<size_t>(n));
+        if (n < 0 && errno != EINTR) ok = false;
+        if (n < 0 && errno == EINTR) n = 1;
+    }
+    const int error = errno;
+    if (!standardInput) close(fd);
+    errno = error;
+    return ok;
 }
 
-// Writes through a temporary file that replaces path only when complete.
+// Writes through a temporary file, mode 0600, that replaces path only when complete.
 bool WriteAll(const char* path, const std::string& text) {
     if (std::strcmp(path, "-") == 0) {
-        std::cout << text;
-        return bool(std::cout.flush());
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout);
     }
     const std::string temporary = std::string(path) + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!(out << text) || !out.flush()) return false;
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, 0600) == 0; // an older temporary file may have had another mode
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
     }
-    if (std::rename(temporary.c_str(), path) == 0) return true;
-    const int error = errno;
+    ok = ok && fsync(fd) == 0;
+    int error = errno;
+    ok = close(fd) == 0 && ok;
+    if (ok && std::rename(temporary.c_str(), path) == 0) return true;
+    error = errno ? errno : error;
     std::remove(temporary.c_str());
     errno = error;
     return false;
@@ -96,8 +121,11 @@ LString CheckValue(CKdPrmManager& catalogue, const CtlBackup::_SSetting& setting
         int stored = 0;
         if (!value || !value->is_number_integer())
             return why.Format("%ld (%s) has no whole-number value", id, LabelOf(id).CString());
-        CKdValueText::ParseValue(catalogue, id, std::to_string(value->get<long long>()).c_str(),
-                                 true, stored, why);
+        // Unsigned numbers above the signed range must not wrap into it.
+        const std::string number = value->is_number_unsigned()
+                                       ? std::to_string(value->get<unsigned long long>())
+                                       : std::to_string(value->get<long long>());
+        CKdValueText::ParseValue(catalogue, id, number.c_str(), true, stored, why);
         return why;
     }
     const Json* text = Field(entry, "text");
@@ -138,7 +166,7 @@ std::vector<CtlBackup::_SSetting> CtlBackup::Settings(CKdPrmManager& catalogue) 
     return settings;
 }
 
-int CtlBackup::Save(CtlSession& session, const char* path) {
+int CtlBackup::Save(CtlSession& session, const char* path, CtlOutput& out) {
     const std::vector<_SSetting> settings = Settings(session);
     const auto* serial = CKdPageCatalogue::RowForPrm(CKdValueText::kSerialNumber);
     std::vector<CtlSession::_SPrmReqInfo> spans{
@@ -184,14 +212,22 @@ int CtlBackup::Save(CtlSession& session, const char* path) {
         return CtlStatus::Fail(CtlStatus::kOther, "cannot write %s: %s", path,
                                std::strerror(errno));
     if (std::strcmp(path, "-") != 0)
-        std::printf("%zu settings saved to %s\n", settings.size(), path);
+        out.Record({{"file", path}, {"settings", settings.size()}},
+                   std::to_string(settings.size()) + " settings saved to " + path);
     return CtlStatus::kOK;
 }
 
-int CtlBackup::Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes) {
+int CtlBackup::Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes,
+                    _SSource& source) {
     std::string text;
     if (!ReadAll(path, text))
-        return CtlStatus::Fail(CtlStatus::kOther, "cannot read %s: %s", path, std::strerror(errno));
+        return CtlStatus::Fail(CtlStatus::kOther, "cannot read %s: %s", path,
+                               errno == EINVAL ? "not a regular file" : std::strerror(errno));
+    return Parse(catalogue, text, path, changes, source);
+}
+
+int CtlBackup::Parse(CKdPrmManager& catalogue, const std::string& text, const char* path,
+                     CtlChangeSet& changes, _SSource& source) {
     const Json doc = Json::parse(text, nullptr, false);
     if (doc.is_discarded()) return CtlStatus::Fail(CtlStatus::kUsage, "%s is not JSON", path);
     const Json* format = Field(doc, "format");
@@ -204,6 +240,12 @@ int CtlBackup::Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& ch
                                "%s has backup version %s; this kaldo-ctl reads %d", path,
                                version ? version->dump().c_str() : "none", kVersion);
 
+    const auto headerText = [&doc](const char* key) {
+        const Json* field = Field(doc, key);
+        return field && field->is_string() ? field->get<std::string>() : std::string();
+    };
+    source = {headerText("serial"), headerText("software"), headerText("fpga")};
+
     std::map<long, _SSetting> known;
     for (const _SSetting& setting : Settings(catalogue))
         known[setting.mPrmID] = setting;
@@ -214,7 +256,9 @@ int CtlBackup::Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& ch
         ++index;
         LString why;
         const Json* idField = Field(entry, "id");
-        const bool hasID = idField && idField->is_number_integer();
+        const bool hasID =
+            idField && idField->is_number_integer() &&
+            !(idField->is_number_unsigned() && idField->get<unsigned long long>() > LONG_MAX);
         const long id = hasID ? idField->get<long>() : -1;
         const auto setting = known.find(id);
         if (!hasID)
@@ -232,11 +276,33 @@ int CtlBackup::Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& ch
             changes.AddText(id, setting->second.mLength,
                             Field(entry, "text")->get<std::string>().c_str());
         } else {
-            changes.AddValue(id, Field(entry, "value")->get<int>());
+            changes.AddValue(id, static_cast<int>(Field(entry, "value")->get<long long>()));
         }
     }
     if (problems)
         return CtlStatus::Fail(CtlStatus::kUsage, "%s: %d %s; nothing was written", path, problems,
                                problems == 1 ? "entry is wrong" : "entries are wrong");
     return CtlStatus::kOK;
+}
+
+bool CtlBackup::InGroup(const std::string& group, long id, bool& known) {
+    struct Group {
+        const char* mName;
+        long mFirst;
+        long mLast;
+    };
+    // network: the unit's own address; identity: the names that tell one unit from another
+    // (serial number and MAC address are read-only and never restored).
+    static constexpr Group kGroups[] = {
+        {"network", 900, 923},
+        {"identity", 760, 893},
+    };
+    known = false;
+    bool in = false;
+    for (const Group& each : kGroups) {
+        if (group != each.mName) continue;
+        known = true;
+        in = in || (id >= each.mFirst && id <= each.mLast);
+    }
+    return in;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 class CKdPrmManager;
 class CtlChangeSet;
+class CtlOutput;
 class CtlSession;
 
 // Backup files: JSON with every writable setting of the switcher and its label.
@@ -15,8 +17,16 @@ class CtlSession;
 //
 // Numbers are stored values; texts are strings of at most their length. The movement values
 // 187-189 and 197-199 start motion when written and are not settings, so they are left out.
+// Backups hold passwords in clear and are created readable by their owner only.
 class CtlBackup {
 public:
+    // Where the backup was made.
+    struct _SSource {
+        std::string mSerial;
+        std::string mSoftware;
+        std::string mFPGA;
+    };
+
     struct _SSetting {
         long mPrmID;
         int mLength; // 0 for a number, else the text's length
@@ -26,9 +36,17 @@ public:
     static std::vector<_SSetting> Settings(CKdPrmManager& catalogue);
 
     // Reads every setting from the switcher and writes them to path ("-": standard output).
-    static int Save(CtlSession& session, const char* path);
+    static int Save(CtlSession& session, const char* path, CtlOutput& out);
     // Reads path ("-": standard input) and checks the whole file against the catalogue: each
     // entry must be one setting, once, with a value it takes. Prints one line per problem and
-    // returns kUsage; otherwise fills changes.
-    static int Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes);
+    // returns kUsage (kOther when the file cannot be read); otherwise fills changes and source.
+    static int Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes,
+                    _SSource& source);
+    // Load for a text already read; name is used in messages.
+    static int Parse(CKdPrmManager& catalogue, const std::string& text, const char* name,
+                     CtlChangeSet& changes, _SSource& source);
+
+    // The identifiers of a named group of settings ("network", "identity"); false for an
+    // unknown group.
+    static bool InGroup(const std::string& group, long id, bool& known);
 };

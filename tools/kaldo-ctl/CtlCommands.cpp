@@ -1,35 +1,60 @@
 #include "CtlCommands.h"
 
 #include "CKdPageCatalogue.h"
+#include "CKdPrmCatalogue.h"
+#include "CKdValueText.h"
 #include "CtlBackup.h"
 #include "CtlChangeSet.h"
 #include "CtlCompanion.h"
+#include "CtlEventCheck.h"
 #include "CtlOptions.h"
 #include "CtlStatus.h"
 #include "CtlUpdate.h"
-#include "CKdValueText.h"
 
-#include <cstdio>
+#include <poll.h>
 #include <strings.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <map>
 
 namespace {
 
 constexpr int kLabelWidth = 28;
+constexpr long kParameterSave = 1000;
+constexpr long kSystemReboot = 998;
+constexpr long kFactoryReset = 999;
 
-LString PageName(const CKdPageCatalogue::_SPage& page) {
-    return LString(page.mGroup) + "/" + page.mLabel;
+volatile std::sig_atomic_t sInterrupted = 0;
+
+std::string PageName(const CKdPageCatalogue::_SPage& page) {
+    return std::string(page.mGroup) + "/" + page.mLabel;
 }
 
 // A page by "Group/Leaf", class name, or leaf label when only one page has it.
-const CKdPageCatalogue::_SPage* FindPage(const char* name) {
-    if (const CKdPageCatalogue::_SPage* page = CKdPageCatalogue::FindPage(name)) return page;
+const CKdPageCatalogue::_SPage* FindPage(const std::string& name) {
+    if (const CKdPageCatalogue::_SPage* page = CKdPageCatalogue::FindPage(name.c_str()))
+        return page;
     const CKdPageCatalogue::_SPage* found = nullptr;
     for (const auto& page : CKdPageCatalogue::Pages()) {
-        if (strcasecmp(page.mLabel, name) != 0) continue;
+        if (strcasecmp(page.mLabel, name.c_str()) != 0) continue;
         if (found) return nullptr;
         found = &page;
     }
     return found;
+}
+
+int NoPage(const std::string& name) {
+    std::string names;
+    for (const auto& each : CKdPageCatalogue::Pages())
+        names += (names.empty() ? "" : ", ") + PageName(each);
+    return CtlStatus::Fail(CtlStatus::kUsage, "no page \"%s\"; the pages are %s", name.c_str(),
+                           names.c_str());
 }
 
 // Whether the request table of one of the pages asks for id.
@@ -40,11 +65,25 @@ bool IsRequested(std::span<const CKdPageCatalogue::_SPage> pages, long id) {
     return false;
 }
 
+bool IsTerminal(int fd) {
+    return isatty(fd) == 1;
+}
+
+std::string Now() {
+    const std::time_t now = std::time(nullptr);
+    char text[32];
+    std::strftime(text, sizeof text, "%H:%M:%S", std::localtime(&now));
+    return text;
+}
+
 } // namespace
 
-CtlCommands::CtlCommands(const CtlOptions& options) : mOptions(options) {
+CtlCommands::CtlCommands(const CtlOptions& options)
+    : mOptions(options), mOutput(options.mFormat, options.mQuiet) {
     mSession = new CtlSession;
     mSession->ReleaseObject(); // the pointer holds the only reference
+    mSession->SetPatience(options.mTimeoutMs, options.mRetries);
+    CtlStatus::Configure(options.mQuiet);
 }
 
 int CtlCommands::Run() {
@@ -52,29 +91,74 @@ int CtlCommands::Run() {
         const char* mName;
         int (CtlCommands::*mRun)();
     };
+    // Commands of other files register here with one line each.
     static constexpr Command kCommands[] = {
-        {"list", &CtlCommands::List},        {"info", &CtlCommands::Info},
-        {"get", &CtlCommands::Get},          {"set", &CtlCommands::Set},
-        {"get-text", &CtlCommands::GetText}, {"set-text", &CtlCommands::SetText},
-        {"dump", &CtlCommands::Dump},        {"backup", &CtlCommands::Backup},
-        {"restore", &CtlCommands::Restore},  {"event", &CtlCommands::Event},
-        {"reboot", &CtlCommands::Reboot},
-        {"update-main", &CtlCommands::Update}, {"update-usb", &CtlCommands::Update},
+        {"list", &CtlCommands::List},         {"info", &CtlCommands::Info},
+        {"get", &CtlCommands::Get},           {"set", &CtlCommands::Set},
+        {"get-text", &CtlCommands::GetText},  {"set-text", &CtlCommands::SetText},
+        {"exec", &CtlCommands::Exec},         {"save", &CtlCommands::Save},
+        {"dump", &CtlCommands::Dump},         {"watch", &CtlCommands::Watch},
+        {"backup", &CtlCommands::Backup},     {"restore", &CtlCommands::Restore},
+        {"event", &CtlCommands::Event},       {"reboot", &CtlCommands::Reboot},
+        {"names", &CtlCommands::Names},       {"update-main", &CtlCommands::Update},
+        {"update-usb", &CtlCommands::Update},
     };
     for (const Command& command : kCommands)
-        if (mOptions.mCommand == command.mName) return (this->*command.mRun)();
-    return CtlStatus::Fail(CtlStatus::kUsage, "unknown command %s", mOptions.mCommand.c_str());
+        if (mOptions.mCommand == command.mName) return mOutput.Finish((this->*command.mRun)());
+    return CtlStatus::Fail(CtlStatus::kUsage, "unknown command '%s'", mOptions.mCommand.c_str());
 }
 
 int CtlCommands::Connect() {
     mDevice.Start(mOptions.mDevicePath);
     if (int status = mDevice.Choose(mOptions.mSerial)) return status;
-    return mDevice.Open(*mSession, mOptions.mTrace);
+    return mDevice.Open(*mSession, mOptions.mTrace, mOptions.mWaitBusyS * 1000);
+}
+
+int CtlCommands::ResolveAll(const std::vector<std::string>& names,
+                            std::vector<CtlNames::_STarget>& targets) {
+    for (const std::string& name : names) {
+        CtlNames::_STarget target;
+        std::string why;
+        if (!CtlNames::Resolve(*mSession, name, target, why))
+            return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.c_str());
+        targets.push_back(target);
+    }
+    return CtlStatus::kOK;
+}
+
+CtlOutput::Json CtlCommands::RowRecord(const CtlNames::_STarget& target) {
+    CtlOutput::Json record;
+    record["id"] = target.mPrmID;
+    record["name"] = target.mName;
+    record["page"] = target.mPage;
+    record["value"] = CtlNames::Text(*mSession, target, mOptions.mShowSecrets);
+    record["raw"] = CtlNames::Raw(*mSession, target, mOptions.mShowSecrets);
+    return record;
 }
 
 int CtlCommands::List() {
     mDevice.Start(mOptions.mDevicePath);
-    return mDevice.PrintList(stdout);
+    const std::vector<CtlDevice::_SEntry> entries = mDevice.Entries();
+    if (entries.empty()) return CtlStatus::Fail(CtlStatus::kNoDevice, "no KALDO-1 found");
+    char line[512];
+    std::snprintf(line, sizeof line, "%-12s %-10s %-10s %-18s %s", "SERIAL", "PRODUCT", "LOCATION",
+                  "SESSION", "PATH");
+    mOutput.Line(line);
+    for (const CtlDevice::_SEntry& entry : entries) {
+        char location[16], session[24];
+        std::snprintf(location, sizeof location, "0x%08x", entry.mLocation);
+        std::snprintf(session, sizeof session, "0x%016llx",
+                      static_cast<unsigned long long>(entry.mSession));
+        std::snprintf(line, sizeof line, "%-12s %-10s %-10s %-18s %s", entry.mSerial.c_str(),
+                      entry.mProduct.c_str(), location, session, entry.mPath.c_str());
+        mOutput.Record({{"serial", entry.mSerial},
+                        {"product", entry.mProduct},
+                        {"location", location},
+                        {"session", session},
+                        {"path", entry.mPath}},
+                       line);
+    }
+    return CtlStatus::kOK;
 }
 
 int CtlCommands::Info() {
@@ -86,51 +170,139 @@ int CtlCommands::Info() {
                                   {serial->mPrmID, CKdValueText::RowSpan(*mSession, *serial)}}))
         return status;
     const CKdPrmManager::_SVersionInfo versions = mSession->VersionInfo();
-    std::printf("Product:       %s\n", mDevice.ProductName().CString());
-    std::printf("Serial number: %s\n", CKdValueText::RowText(*mSession, *serial).CString());
-    std::printf("Software:      %s\n", versions.mSoftware.CString());
-    std::printf("FPGA:          %s\n", versions.mFPGA.CString());
-    std::printf("USB:           %s\n", versions.mUSB.CString());
-    std::printf("PHY:           %s\n", versions.mPHY.CString());
-    std::printf("MAC address:   %s\n", CKdValueText::RowText(*mSession, *mac).CString());
+    const CtlOutput::Json info = {
+        {"product", mDevice.ProductName().CString()},
+        {"serial", CKdValueText::RowText(*mSession, *serial).CString()},
+        {"software", versions.mSoftware.CString()},
+        {"fpga", versions.mFPGA.CString()},
+        {"usb", versions.mUSB.CString()},
+        {"phy", versions.mPHY.CString()},
+        {"mac", CKdValueText::RowText(*mSession, *mac).CString()},
+    };
+    if (mOutput.IsJson()) {
+        for (const auto& field : info.items())
+            mOutput.Member(field.key().c_str(), field.value());
+        return CtlStatus::kOK;
+    }
+    const char* labels[] = {
+        "Product:       ", "Serial number: ", "Software:      ", "FPGA:          ",
+        "USB:           ", "PHY:           ", "MAC address:   "};
+    std::string text;
+    int i = 0;
+    for (const auto& field : info.items()) {
+        text += (i ? "\n" : "") + std::string(labels[i]) + field.value().get<std::string>();
+        ++i;
+    }
+    mOutput.Record(info, text);
     return CtlStatus::kOK;
 }
 
 int CtlCommands::Get() {
-    std::vector<CtlSession::_SPrmReqInfo> spans;
-    for (long id : mOptions.mPrmIDs) {
-        const CKdPageCatalogue::_SRow* row = CKdPageCatalogue::RowForPrm(id);
-        const int span = row && !mOptions.mRaw ? CKdValueText::RowSpan(*mSession, *row)
-                                               : CKdValueText::PrmSpan(*mSession, id);
-        if (span < 1) {
-            LString why;
-            int value = 0;
-            CKdValueText::ParseValue(*mSession, id, "0", true, value, why);
-            return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.CString());
-        }
-        spans.push_back({id, span});
+    std::vector<CtlNames::_STarget> targets;
+    if (int status = ResolveAll(mOptions.mNames, targets)) return status;
+    std::vector<CtlSession::_SPrmReqInfo> spans, unanswered;
+    for (const CtlNames::_STarget& target : targets) {
+        if (target.mKind == CtlNames::EKind::Exec)
+            return CtlStatus::Fail(CtlStatus::kUsage,
+                                   "%ld (%s) is an execute command and has no value; run it with "
+                                   "kaldo-ctl exec",
+                                   target.mPrmID, target.mName.c_str());
+        spans.push_back({target.mPrmID, CtlNames::Span(*mSession, target)});
     }
     if (int status = Connect()) return status;
-    if (int status = mSession->FetchSpans(spans)) return status;
-    for (long id : mOptions.mPrmIDs) {
-        const LString value = mOptions.mRaw ? LString().Format("%d", mSession->Value(id, 0))
-                                            : CKdValueText::PrmText(*mSession, id);
-        std::printf("%ld %s: %s\n", id, CKdValueText::Label(id).CString(), value.CString());
+    // What was read is shown even when a later request got no answer.
+    const int status = mSession->FetchSpans(spans, &unanswered);
+    for (const CtlNames::_STarget& target : targets) {
+        bool read = true;
+        for (const auto& run : unanswered)
+            if (target.mPrmID < run.mPrmID + run.mCount &&
+                run.mPrmID < target.mPrmID + CtlNames::Span(*mSession, target))
+                read = false;
+        if (!read) continue;
+        CtlOutput::Json record = RowRecord(target);
+        const std::string value = mOptions.mRaw && record["raw"].is_number()
+                                      ? record["raw"].dump()
+                                      : record["value"].get<std::string>();
+        mOutput.Record(record, std::to_string(target.mPrmID) + " " + target.mName + ": " + value);
     }
+    return status;
+}
+
+int CtlCommands::ReadSecret(const CtlNames::_STarget& target, std::string& value) {
+    const bool fromStdin = mOptions.mHasValue; // the value is "-"
+    if (fromStdin && !IsTerminal(STDIN_FILENO)) {
+        if (!std::getline(std::cin, value) && value.empty())
+            return CtlStatus::Fail(CtlStatus::kUsage, "no value on standard input for %s",
+                                   target.mName.c_str());
+        if (!value.empty() && value.back() == '\r') value.pop_back();
+        return CtlStatus::kOK;
+    }
+    if (!IsTerminal(STDIN_FILENO))
+        return CtlStatus::Fail(CtlStatus::kUsage,
+                               "%s is a secret: give it as - and pipe it to standard input",
+                               target.mName.c_str());
+    termios saved{}, quiet{};
+    tcgetattr(STDIN_FILENO, &saved);
+    quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    std::fprintf(stderr, "%s: ", target.mName.c_str());
+    std::fflush(stderr);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::getline(std::cin, value);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fputc('\n', stderr);
     return CtlStatus::kOK;
 }
 
 int CtlCommands::Set() {
-    const long id = mOptions.mPrmID;
-    int value = 0;
-    LString why;
-    if (!CKdValueText::ParseValue(*mSession, id, mOptions.mValue.c_str(), mOptions.mRaw, value,
-                                  why))
-        return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.CString());
-    if (int status = Connect()) return status;
+    CtlNames::_STarget target;
+    std::string why;
+    if (!CtlNames::Resolve(*mSession, mOptions.mName, target, why))
+        return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.c_str());
+    std::string value = mOptions.mValue;
+    if (target.mSecret && (!mOptions.mHasValue || value == "-")) {
+        if (int status = ReadSecret(target, value)) return status;
+    } else if (!mOptions.mHasValue) {
+        return CtlStatus::Fail(CtlStatus::kUsage, "set needs a VALUE for %s", target.mName.c_str());
+    } else if (value == "-" && !std::getline(std::cin, value)) {
+        return CtlStatus::Fail(CtlStatus::kUsage, "no value on standard input");
+    }
     CtlChangeSet changes;
-    changes.AddValue(id, value);
-    return changes.Apply(*mSession, false, true, stdout);
+    if (!CtlNames::Parse(*mSession, target, value, mOptions.mRaw, changes, why))
+        return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.c_str());
+    if (int status = Connect()) return status;
+    return ApplyChanges(changes, false);
+}
+
+int CtlCommands::ApplyChanges(CtlChangeSet& changes, bool summary) {
+    mOutput.SetListKey("changes");
+    CtlChangeSet::_SApply how;
+    how.mDryRun = mOptions.mDryRun;
+    how.mVerbose = mOptions.mVerbose;
+    how.mShowSecrets = mOptions.mShowSecrets;
+    int status = changes.Apply(*mSession, how, mOutput);
+    // set reports the counts only when something is not confirmed.
+    if (summary || status == CtlStatus::kNoAnswer || status == CtlStatus::kNoDevice)
+        mOutput.Line(changes.Summary(how.mDryRun));
+    mOutput.Member("count", changes.Count());
+    mOutput.Member("changed", changes.ChangedCount());
+    mOutput.Member("written", changes.WrittenCount());
+    bool saved = false;
+    if (!how.mDryRun && status == CtlStatus::kOK && changes.WrittenCount()) {
+        if (mOptions.mSave) {
+            CtlNames::_STarget save;
+            std::string why;
+            CtlNames::Resolve(*mSession, std::to_string(kParameterSave), save, why);
+            status = Execute(save);
+            saved = status == CtlStatus::kOK;
+            if (saved) mOutput.Line("saved on the switcher");
+        } else if (IsTerminal(STDERR_FILENO)) {
+            CtlStatus::Note("the change lasts until the switcher is switched off; add --save or "
+                            "run 'kaldo-ctl save' to keep it");
+        }
+    }
+    mOutput.Member("saved", saved);
+    return status;
 }
 
 LString CtlCommands::CheckTextRun(long first, int length, bool writable) {
@@ -156,7 +328,10 @@ int CtlCommands::GetText() {
     if (why.Length()) return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.CString());
     if (int status = Connect()) return status;
     if (int status = mSession->Fetch(id, mOptions.mLength)) return status;
-    std::printf("%s\n", mSession->StringValue(id, mOptions.mLength, 1, 0).CString());
+    const bool secret = CtlNames::IsSecret(id) && !mOptions.mShowSecrets;
+    const std::string text =
+        secret ? CtlNames::kMask : mSession->StringValue(id, mOptions.mLength, 1, 0).CString();
+    mOutput.Record({{"id", id}, {"length", mOptions.mLength}, {"text", text}}, text);
     return CtlStatus::kOK;
 }
 
@@ -173,76 +348,274 @@ int CtlCommands::SetText() {
     if (int status = Connect()) return status;
     CtlChangeSet changes;
     changes.AddText(id, mOptions.mLength, text.c_str());
-    return changes.Apply(*mSession, false, true, stdout);
+    return ApplyChanges(changes, false);
+}
+
+int CtlCommands::Confirm(const char* question) {
+    if (mOptions.mYes) return CtlStatus::kOK;
+    if (!IsTerminal(STDIN_FILENO))
+        return CtlStatus::Fail(CtlStatus::kDeclined, "%s Not asked without a terminal; add --yes",
+                               question);
+    std::fprintf(stderr, "%s [y/N] ", question);
+    std::fflush(stderr);
+    std::string answer;
+    std::getline(std::cin, answer);
+    if (answer == "y" || answer == "Y" || strcasecmp(answer.c_str(), "yes") == 0)
+        return CtlStatus::kOK;
+    return CtlStatus::Fail(CtlStatus::kDeclined, "declined; nothing was sent");
+}
+
+int CtlCommands::Execute(const CtlNames::_STarget& target) {
+    const int refusals = mSession->RefusalCount();
+    if (!mSession->SendExecPacket(target.mPrmID, 1))
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "cannot send %s to the switcher",
+                               target.mName.c_str());
+    // The answer to the command comes before the answer to this request.
+    const int status = mSession->Fetch(CKdValueText::kSerialNumber, 1);
+    if (mSession->RefusalCount() != refusals) return CtlStatus::kRefused; // printed
+    if (status == CtlStatus::kNoAnswer)
+        return CtlStatus::Fail(CtlStatus::kNoAnswer,
+                               "%s went out, but the switcher did not "
+                               "answer; it may not have been done",
+                               target.mName.c_str());
+    return status;
+}
+
+int CtlCommands::Exec() {
+    CtlNames::_STarget target;
+    std::string why;
+    if (!CtlNames::Resolve(*mSession, mOptions.mName, target, why))
+        return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.c_str());
+    if (target.mKind != CtlNames::EKind::Exec) {
+        std::string names;
+        for (const auto& exec : CKdPrmCatalogue::ExecRows())
+            names += (names.empty() ? "" : ", ") + std::string(exec.mLabel);
+        return CtlStatus::Fail(CtlStatus::kUsage,
+                               "%ld (%s) is a setting, not an execute command; these are: %s",
+                               target.mPrmID, target.mName.c_str(), names.c_str());
+    }
+    if (target.mPrmID == kSystemReboot) return Reboot();
+    if (target.mPrmID == kFactoryReset) {
+        if (int status = Confirm("Are you sure you want to factory reset?")) return status;
+    }
+    if (int status = Connect()) return status;
+    const int status = Execute(target);
+    if (status == CtlStatus::kOK)
+        mOutput.Record({{"id", target.mPrmID}, {"name", target.mName}, {"status", "done"}},
+                       std::to_string(target.mPrmID) + " " + target.mName + ": done");
+    return status;
+}
+
+int CtlCommands::Save() {
+    CtlNames::_STarget target;
+    std::string why;
+    CtlNames::Resolve(*mSession, std::to_string(kParameterSave), target, why);
+    if (int status = Connect()) return status;
+    const int status = Execute(target);
+    if (status == CtlStatus::kOK)
+        mOutput.Record({{"id", target.mPrmID}, {"name", target.mName}, {"status", "done"}},
+                       "settings saved on the switcher");
+    return status;
 }
 
 int CtlCommands::Dump() {
     std::span<const CKdPageCatalogue::_SPage> pages = CKdPageCatalogue::Pages();
     if (!mOptions.mPage.empty()) {
-        const CKdPageCatalogue::_SPage* page = FindPage(mOptions.mPage.c_str());
-        if (!page) {
-            LString names;
-            for (const auto& each : pages) {
-                if (names.Length()) names += ", ";
-                names += PageName(each);
-            }
-            return CtlStatus::Fail(CtlStatus::kUsage, "no page \"%s\"; the pages are %s",
-                                   mOptions.mPage.c_str(), names.CString());
-        }
+        const CKdPageCatalogue::_SPage* page = FindPage(mOptions.mPage);
+        if (!page) return NoPage(mOptions.mPage);
         pages = {page, 1};
     }
     if (int status = Connect()) return status;
-    // Each page asks with its own request table, as the pages of the utility do. A few rows lie
-    // outside every table; ask for them too rather than show what the session happens to hold.
-    for (const CKdPageCatalogue::_SPage& page : pages)
-        if (int status = mSession->FetchTable(page.mRequests)) return status;
-    std::vector<CtlSession::_SPrmReqInfo> outside;
-    for (const CKdPageCatalogue::_SPage& page : pages)
-        for (const CKdPageCatalogue::_SRow& row : page.mRows)
-            if (!IsRequested(pages, row.mPrmID))
-                outside.push_back({row.mPrmID, CKdValueText::RowSpan(*mSession, row)});
-    if (int status = mSession->FetchSpans(outside)) return status;
-
+    // Each page asks with its own request table, as the pages of the utility do, and is shown
+    // as soon as it is read. A few rows lie outside every table; ask for them too rather than
+    // show what the session happens to hold.
+    int done = 0;
     for (const CKdPageCatalogue::_SPage& page : pages) {
-        std::printf("%s%s (%s)\n", &page == pages.data() ? "" : "\n", PageName(page).CString(),
-                    page.mClassName);
+        mOutput.Progress("reading pages", done++, static_cast<int>(pages.size()));
+        std::vector<CtlSession::_SPrmReqInfo> outside;
         for (const CKdPageCatalogue::_SRow& row : page.mRows)
-            std::printf("  %4ld  %-*s %s\n", row.mPrmID, kLabelWidth, row.mLabel,
-                        CKdValueText::RowText(*mSession, row).CString());
+            if (!IsRequested({&page, 1}, row.mPrmID))
+                outside.push_back({row.mPrmID, CKdValueText::RowSpan(*mSession, row)});
+        int status = mSession->FetchTable(page.mRequests);
+        if (status == CtlStatus::kOK || status == CtlStatus::kRefused)
+            status = mSession->FetchSpans(outside);
+        if (status == CtlStatus::kNoAnswer || status == CtlStatus::kNoDevice) return status;
+        mOutput.EndProgress();
+
+        CtlOutput::Json rows = CtlOutput::Json::array();
+        std::string text =
+            (&page == pages.data() ? "" : "\n") + PageName(page) + " (" + page.mClassName + ")";
+        for (const CtlNames::_STarget& target : CtlNames::PageTargets(*mSession, page)) {
+            CtlOutput::Json record = RowRecord(target);
+            char line[256];
+            std::snprintf(line, sizeof line, "\n  %4ld  %-*s %s", target.mPrmID, kLabelWidth,
+                          target.mName.c_str(), record["value"].get<std::string>().c_str());
+            text += line;
+            if (mOutput.Format() == CtlOutput::EFormat::Terse) {
+                CtlOutput::Json flat = {{"page", PageName(page)}};
+                flat.update(record);
+                flat.erase("raw");
+                mOutput.Record(flat, "");
+            }
+            rows.push_back(record);
+        }
+        if (mOutput.Format() != CtlOutput::EFormat::Terse)
+            mOutput.Record({{"page", PageName(page)}, {"class", page.mClassName}, {"rows", rows}},
+                           text);
+    }
+    return CtlStatus::kOK;
+}
+
+int CtlCommands::Watch() {
+    std::vector<CtlNames::_STarget> targets;
+    if (!mOptions.mPage.empty()) {
+        const CKdPageCatalogue::_SPage* page = FindPage(mOptions.mPage);
+        if (!page) return NoPage(mOptions.mPage);
+        for (const CtlNames::_STarget& target : CtlNames::PageTargets(*mSession, *page))
+            if (target.mKind != CtlNames::EKind::Exec) targets.push_back(target);
+    }
+    std::vector<CtlNames::_STarget> named;
+    if (int status = ResolveAll(mOptions.mNames, named)) return status;
+    for (const CtlNames::_STarget& target : named) {
+        if (target.mKind == CtlNames::EKind::Exec)
+            return CtlStatus::Fail(CtlStatus::kUsage, "%s is an execute command and has no value",
+                                   target.mName.c_str());
+        targets.push_back(target);
+    }
+    std::vector<CtlSession::_SPrmReqInfo> spans;
+    for (const CtlNames::_STarget& target : targets)
+        spans.push_back({target.mPrmID, CtlNames::Span(*mSession, target)});
+    if (int status = Connect()) return status;
+
+    mOutput.SetStreaming(true);
+    std::signal(SIGINT, [](int) { sInterrupted = 1; });
+    std::signal(SIGTERM, [](int) { sInterrupted = 1; });
+    std::map<long, std::string> shown;
+    int changes = 0;
+    bool first = true;
+    while (!sInterrupted) {
+        if (int status = mSession->FetchSpans(spans);
+            status == CtlStatus::kNoDevice || status == CtlStatus::kNoAnswer)
+            return status;
+        for (const CtlNames::_STarget& target : targets) {
+            CtlOutput::Json record = RowRecord(target);
+            const std::string value = record["value"].get<std::string>();
+            auto [previous, inserted] = shown.emplace(target.mPrmID, value);
+            if (!inserted && previous->second == value) continue;
+            previous->second = value;
+            CtlOutput::Json line = {{"time", Now()}};
+            line.update(record);
+            mOutput.Record(line, line["time"].get<std::string>() + " " +
+                                     std::to_string(target.mPrmID) + " " + target.mName + ": " +
+                                     value);
+            if (!first && mOptions.mCount && ++changes >= mOptions.mCount) return CtlStatus::kOK;
+        }
+        first = false;
+        poll(nullptr, 0, mOptions.mIntervalMs); // a signal ends the wait early
     }
     return CtlStatus::kOK;
 }
 
 int CtlCommands::Backup() {
     if (int status = Connect()) return status;
-    return CtlBackup::Save(*mSession, mOptions.mFile.c_str());
+    return CtlBackup::Save(*mSession, mOptions.mFile.c_str(), mOutput);
 }
 
 int CtlCommands::Restore() {
     CtlChangeSet changes;
-    if (int status = CtlBackup::Load(*mSession, mOptions.mFile.c_str(), changes)) return status;
+    CtlBackup::_SSource source;
+    if (int status = CtlBackup::Load(*mSession, mOptions.mFile.c_str(), changes, source))
+        return status;
+    const CKdPageCatalogue::_SPage* only = nullptr;
+    if (!mOptions.mPage.empty() && !(only = FindPage(mOptions.mPage)))
+        return NoPage(mOptions.mPage);
+    changes.Filter([&](long id) {
+        for (const std::string& group : mOptions.mExclude) {
+            bool known = false;
+            if (CtlBackup::InGroup(group, id, known)) return false;
+        }
+        if (!only) return true;
+        for (const auto& row : only->mRows)
+            if (id >= row.mPrmID &&
+                id < row.mPrmID + std::max(1, CKdValueText::RowSpan(*mSession, row)))
+                return true;
+        return IsRequested({only, 1}, id);
+    });
     if (int status = Connect()) return status;
-    const int status = changes.Apply(*mSession, mOptions.mDryRun, mOptions.mVerbose, stdout);
-    if (status == CtlStatus::kNoAnswer) return status;
-    std::printf("%d of %d settings %s", changes.ChangedCount(), changes.Count(),
-                mOptions.mDryRun ? "differ" : "changed");
-    if (changes.KeptCount()) std::printf(", %d kept by the switcher", changes.KeptCount());
-    std::printf("\n");
-    return status;
+
+    // A backup of another unit or firmware is written only when asked for.
+    const auto* serialRow = CKdPageCatalogue::RowForPrm(CKdValueText::kSerialNumber);
+    if (int status =
+            mSession->Fetch(serialRow->mPrmID, CKdValueText::RowSpan(*mSession, *serialRow)))
+        return status;
+    const std::string serial = CKdValueText::RowText(*mSession, *serialRow).CString();
+    const CKdPrmManager::_SVersionInfo versions = mSession->VersionInfo();
+    std::string differences;
+    if (!source.mSerial.empty() && source.mSerial != serial)
+        differences += "serial number " + source.mSerial + ", this one " + serial;
+    if (!source.mSoftware.empty() && source.mSoftware != versions.mSoftware.CString())
+        differences += (differences.empty() ? "" : "; ") + std::string("software ") +
+                       source.mSoftware + ", this one " + versions.mSoftware.CString();
+    if (!source.mFPGA.empty() && source.mFPGA != versions.mFPGA.CString())
+        differences += (differences.empty() ? "" : "; ") + std::string("FPGA ") + source.mFPGA +
+                       ", this one " + versions.mFPGA.CString();
+    if (!differences.empty() && !mOptions.mForce && !mOptions.mDryRun)
+        return CtlStatus::Fail(CtlStatus::kDeclined,
+                               "%s was made on another switcher or firmware (%s); add --force to "
+                               "restore it here, with --exclude network,identity to keep this "
+                               "unit's address and names",
+                               mOptions.mFile.c_str(), differences.c_str());
+    if (!differences.empty())
+        CtlStatus::Note("the backup comes from another switcher or firmware (%s)",
+                        differences.c_str());
+    return ApplyChanges(changes, true);
 }
 
 int CtlCommands::Event() {
+    std::string why;
+    bool replyExpected = false;
+    if (!CtlEventCheck::Check(mOptions.mEventText, why, replyExpected))
+        return CtlStatus::Fail(CtlStatus::kUsage, "the utility would ignore \"%s\": %s",
+                               mOptions.mEventText.c_str(), why.c_str());
+    if (mOptions.mCheckOnly) {
+        mOutput.Record(
+            {{"event", mOptions.mEventText}, {"valid", true}, {"reply_expected", replyExpected}},
+            "valid event" + std::string(replyExpected ? "; the utility replies to it" : ""));
+        return CtlStatus::kOK;
+    }
     CtlCompanion companion(mOptions.mEventPort, mOptions.mReplyPort);
     LString reply;
-    if (int status = companion.SendEvent(mOptions.mEventText.c_str(), mOptions.mWaitMs, reply))
+    if (int status = companion.SendEvent(mOptions.mEventText.c_str(),
+                                         replyExpected ? mOptions.mWaitMs : 0, reply))
         return status;
-    if (reply.Length()) std::printf("%s\n", reply.CString());
-    return CtlStatus::kOK;
+    const bool replied = reply.Length() > 0;
+    CtlOutput::Json record = {{"event", mOptions.mEventText},
+                              {"reply_expected", replyExpected},
+                              {"reply", replied ? CtlOutput::Json(reply.CString()) : nullptr}};
+    if (replied) {
+        mOutput.Record(record, reply.CString());
+        return CtlStatus::kOK;
+    }
+    mOutput.Record(record, "");
+    if (!replyExpected) {
+        CtlStatus::Note("sent; the utility does not reply to this event");
+        return CtlStatus::kOK;
+    }
+    return CtlStatus::Fail(CtlStatus::kNoAnswer,
+                           "no reply within %d ms (is the utility running with a switcher?)",
+                           mOptions.mWaitMs);
 }
 
 int CtlCommands::Reboot() {
     if (int status = Connect()) return status;
-    return mDevice.Reboot(*mSession, mOptions.mRebootWaitS * 1000);
+    const int status = mDevice.Reboot(*mSession, mOptions.mRebootWaitS * 1000);
+    return status;
+}
+
+int CtlCommands::Names() {
+    for (const std::string& name : CtlNames::AllNames())
+        mOutput.Record({{"name", name}}, name);
+    return CtlStatus::kOK;
 }
 
 int CtlCommands::Update() {

@@ -4,8 +4,56 @@
 #include "CtlStatus.h"
 #include "CtlTraceStream.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cinttypes>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+constexpr int kBusyPollMs = 200;
+
+// The programs (name and pid) that hold path open, as far as /proc shows them.
+std::string Holders(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) return "";
+    std::string holders;
+    DIR* proc = opendir("/proc");
+    if (!proc) return "";
+    while (const dirent* entry = readdir(proc)) {
+        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+        if (pid <= 0 || pid == getpid()) continue;
+        const std::string fdDir = std::string("/proc/") + entry->d_name + "/fd";
+        DIR* fds = opendir(fdDir.c_str());
+        if (!fds) continue;
+        bool holds = false;
+        while (const dirent* fd = readdir(fds)) {
+            char target[PATH_MAX];
+            const ssize_t n =
+                readlink((fdDir + "/" + fd->d_name).c_str(), target, sizeof target - 1);
+            if (n > 0 && std::string(target, static_cast<size_t>(n)) == resolved) holds = true;
+        }
+        closedir(fds);
+        if (!holds) continue;
+        std::ifstream comm(std::string("/proc/") + entry->d_name + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (!holders.empty()) holders += ", ";
+        holders += name + " (pid " + std::to_string(pid) + ")";
+    }
+    closedir(proc);
+    return holders;
+}
+
+} // namespace
 
 CtlDevice::CtlDevice() {
     mNotification.SetRunLoop(&mRunLoop);
@@ -28,19 +76,15 @@ LString CtlDevice::Serials() const {
     return serials;
 }
 
-int CtlDevice::PrintList(FILE* out) {
-    if (mNotification.Count() == 0)
-        return CtlStatus::Fail(CtlStatus::kNoDevice, "no KALDO-1 found");
-    std::fprintf(out, "%-12s %-10s %-10s %-18s %s\n", "SERIAL", "PRODUCT", "LOCATION", "SESSION",
-                 "PATH");
+std::vector<CtlDevice::_SEntry> CtlDevice::Entries() const {
+    std::vector<_SEntry> entries;
     for (int i = 0; i < mNotification.Count(); ++i) {
         CKdUsbDevice* device = mNotification.DeviceAtIndex(i);
-        std::fprintf(out, "%-12s %-10s 0x%08x 0x%016" PRIx64 " %s\n",
-                     device->mInfo.serialNumber.CString(), device->mInfo.productName.CString(),
-                     device->mInfo.locationID, static_cast<uint64_t>(device->mSessionID),
-                     device->BsdPath().CString());
+        entries.push_back({device->mInfo.serialNumber.CString(),
+                           device->mInfo.productName.CString(), device->mInfo.locationID,
+                           static_cast<uint64_t>(device->mSessionID), device->BsdPath().CString()});
     }
-    return CtlStatus::kOK;
+    return entries;
 }
 
 int CtlDevice::Choose(const std::string& serial) {
@@ -67,14 +111,47 @@ LString CtlDevice::ProductName() const {
     return mDevice ? mDevice->mInfo.productName : LString();
 }
 
-int CtlDevice::Open(CtlSession& session, bool trace) {
+int CtlDevice::OpenFailure(const char* serial, const std::string& path) {
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0)
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "%s: %s does not exist (unplugged?)", serial,
+                               path.empty() ? "the serial node" : path.c_str());
+    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && (errno == EACCES || errno == EPERM))
+        return CtlStatus::Fail(
+            CtlStatus::kPermission,
+            "permission denied on %s; install the udev rule 70-kaldo.rules (cmake --install puts "
+            "it into /usr/lib/udev/rules.d; then run 'udevadm control --reload' and plug the "
+            "switcher in again) or open it as a member of the group that owns it",
+            path.c_str());
+    bool busy = fd < 0 && errno == EBUSY;
+    if (fd >= 0) {
+        const bool terminal = isatty(fd);
+        busy = terminal && flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+        if (!terminal)
+            return CtlStatus::Fail(CtlStatus::kNoDevice, "%s is not a terminal, so not a switcher",
+                                   path.c_str());
+    } else if (!busy) {
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "cannot open %s: %s", path.c_str(),
+                               std::strerror(errno));
+    }
+    const std::string holders = Holders(path);
+    return CtlStatus::Fail(CtlStatus::kBusy, "%s is in use by %s%s", path.c_str(),
+                           holders.empty() ? "another program" : holders.c_str(),
+                           busy ? "; --wait-busy SECONDS waits for it" : "");
+}
+
+int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs) {
     const char* serial = mDevice->mInfo.serialNumber;
     LObjPtr_<LStream> stream = mDevice->CreateStream();
-    if (!stream)
-        return CtlStatus::Fail(CtlStatus::kNoDevice,
-                               "cannot open the serial node of %s (gone, or in use by another "
-                               "program)",
-                               serial);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitBusyMs);
+    while (!stream && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
+        stream = mDevice->CreateStream();
+    }
+    CKdUsbDevice* usb = dynamic_cast<CKdUsbDevice*>(mDevice.Get());
+    if (!stream) return OpenFailure(serial, usb ? usb->BsdPath().CString() : "");
     stream->ReleaseObject(); // the pointer holds the creator's reference now
     if (trace) {
         stream = new CtlTraceStream(stream, stderr);

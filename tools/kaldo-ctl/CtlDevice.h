@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class CtlSession;
 
@@ -20,14 +21,23 @@ public:
     // Starts discovery; the switchers present are known when it returns. A non-empty manualPath
     // adds that serial node as a device and makes it the choice.
     void Start(const std::string& manualPath);
-    // One line per switcher present: serial number, product, location, session, serial node.
-    int PrintList(FILE* out);
+    struct _SEntry {
+        std::string mSerial;
+        std::string mProduct;
+        unsigned mLocation;
+        uint64_t mSession;
+        std::string mPath;
+    };
+    // The switchers present.
+    std::vector<_SEntry> Entries() const;
     // The switcher with that serial number, or the only one when serial is empty.
     int Choose(const std::string& serial);
     LString ProductName() const;
     // Opens the chosen switcher's serial node for the session (through a trace stream when
-    // trace is set) and waits for the version answer.
-    int Open(CtlSession& session, bool trace);
+    // trace is set) and waits for the version answer. A node that another program holds is
+    // tried again for up to waitBusyMs. When it cannot be opened, the message names the cause:
+    // missing, not a terminal (kNoDevice), permission (kPermission), busy (kBusy).
+    int Open(CtlSession& session, bool trace, int waitBusyMs);
     // Sends the reboot command, closes the link and waits up to waitMs for the switcher to leave
     // and come back as a new attachment (0: does not wait).
     int Reboot(CtlSession& session, int waitMs);
@@ -44,6 +54,8 @@ private:
     template <class Done>
     bool RunUntil(int waitMs, Done done);
     LString Serials() const;
+    // Why path cannot be opened as the switcher's link, as a CtlStatus with the message printed.
+    int OpenFailure(const char* serial, const std::string& path);
 
     LPollRunLoop mRunLoop;
     CKdIONotification mNotification;

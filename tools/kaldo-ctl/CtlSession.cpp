@@ -19,13 +19,26 @@ int CtlSession::Connect(LStream* stream) {
 
 int CtlSession::Fetch(long id, int count) {
     const int refusals = mRefusalCount;
-    if (RequestParameter(id, count, kRequestWaitMs))
-        return mRefusalCount == refusals ? CtlStatus::kOK : CtlStatus::kRefused;
-    if (mLastSend == kSendFailed)
-        return CtlStatus::Fail(CtlStatus::kNoDevice, "lost the link to the switcher");
+    for (int attempt = 0; attempt <= mRetries; ++attempt) {
+        if (attempt)
+            CtlStatus::Note("no answer to the request of %ld..%ld within %d ms; asking again", id,
+                            id + count - 1, mTimeoutMs);
+        if (RequestParameter(id, count, mTimeoutMs))
+            return mRefusalCount == refusals ? CtlStatus::kOK : CtlStatus::kRefused;
+        if (mLastSend == kSendFailed)
+            return CtlStatus::Fail(CtlStatus::kNoDevice, "lost the link to the switcher");
+    }
     return CtlStatus::Fail(CtlStatus::kNoAnswer,
-                           "no answer from the switcher within %d ms to the request of %ld..%ld",
-                           kRequestWaitMs, id, id + count - 1);
+                           "no answer from the switcher within %d ms to the request of %ld..%ld "
+                           "(%d %s)",
+                           mTimeoutMs, id, id + count - 1, mRetries + 1,
+                           mRetries ? "attempts" : "attempt");
+}
+
+bool CtlSession::WriteRefused(long id) const {
+    for (const auto& [first, count] : mRefusedWrites)
+        if (id >= first && id < first + count) return true;
+    return false;
 }
 
 int CtlSession::FetchTable(const _SPrmReqInfo* table) {
@@ -34,7 +47,7 @@ int CtlSession::FetchTable(const _SPrmReqInfo* table) {
     return CtlStatus::kOK;
 }
 
-int CtlSession::FetchSpans(std::vector<_SPrmReqInfo> spans) {
+int CtlSession::FetchSpans(std::vector<_SPrmReqInfo> spans, std::vector<_SPrmReqInfo>* unanswered) {
     std::sort(spans.begin(), spans.end(),
               [](const _SPrmReqInfo& a, const _SPrmReqInfo& b) { return a.mPrmID < b.mPrmID; });
     std::vector<_SPrmReqInfo> runs;
@@ -48,10 +61,17 @@ int CtlSession::FetchSpans(std::vector<_SPrmReqInfo> spans) {
             runs.push_back(span);
     }
     int result = CtlStatus::kOK;
-    for (const _SPrmReqInfo& run : runs) {
-        const int status = Fetch(run.mPrmID, run.mCount);
-        if (status == CtlStatus::kNoAnswer) return status;
-        result = result ? result : status;
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const int status = Fetch(runs[r].mPrmID, runs[r].mCount);
+        const bool lost = status == CtlStatus::kNoDevice;
+        if (status == CtlStatus::kNoAnswer || lost) {
+            if (!unanswered) return status;
+            unanswered->insert(unanswered->end(), runs.begin() + r,
+                               lost ? runs.end() : runs.begin() + r + 1);
+            if (lost) return status;
+        }
+        if (result == CtlStatus::kOK || result == CtlStatus::kRefused)
+            result = status ? status : result;
     }
     return result;
 }
@@ -59,6 +79,7 @@ int CtlSession::FetchSpans(std::vector<_SPrmReqInfo> spans) {
 int CtlSession::SendCmdPacket(const CKdCmdPacket& packet, int waitMs) {
     mSent[packet.mSequence] = packet;
     mLastSend = CKdPrmManager::SendCmdPacket(packet, waitMs);
+    if (mLastSend == kSendFailed) ++mFailedSends;
     return mLastSend;
 }
 
@@ -67,6 +88,9 @@ void CtlSession::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packe
     if (response && (packet.mLength < 1 || packet.mData[0] != 0)) {
         ++mRefusalCount;
         const CKdCmdPacket& request = mSent[packet.mSequence];
+        if (request.mCommand == CKdCmdPacket::kCmdSetParameter && request.mLength >= 2)
+            mRefusedWrites.emplace_back(request.mData[0] | request.mData[1] << 8,
+                                        request.mLength - 2);
         CtlStatus::Note("the switcher refused \"%s\" with status %d",
                         CtlPacketText::Describe(request).CString(),
                         packet.mLength < 1 ? -1 : packet.mData[0]);
