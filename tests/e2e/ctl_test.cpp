@@ -4,10 +4,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,11 +44,21 @@ std::string Collect(int fd) {
     return text;
 }
 
-// Runs kaldo-ctl with the record directory dir and collects its output and exit code.
-CtlResult RunCtl(const std::string& dir, std::vector<std::string> arguments) {
+// Runs kaldo-ctl with the record directory dir (and input on its standard input) and collects
+// its output and exit code.
+CtlResult RunCtl(const std::string& dir, std::vector<std::string> arguments,
+                 const std::string& input = "") {
     const int out = memfd_create("out", MFD_CLOEXEC), err = memfd_create("err", MFD_CLOEXEC);
+    const int in = memfd_create("in", MFD_CLOEXEC);
+    pwrite(in, input.data(), input.size(), 0);
+    // The child inherits standard input: the test's own is swapped for the spawn.
+    const int saved = dup(STDIN_FILENO);
+    dup2(in, STDIN_FILENO);
     const auto start = Clock::now();
     const pid_t pid = SimProcess::Spawn(KALDO_CTL_EXE, std::move(arguments), dir, out, err);
+    dup2(saved, STDIN_FILENO);
+    close(saved);
+    close(in);
     int status = -1;
     waitpid(pid, &status, 0);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -53,8 +68,8 @@ CtlResult RunCtl(const std::string& dir, std::vector<std::string> arguments) {
 // A simulator of its own for one test, attached when constructed.
 struct Sim : SimProcess {
     explicit Sim(std::vector<std::string> arguments = {}) : SimProcess(std::move(arguments)) {}
-    CtlResult Ctl(std::vector<std::string> arguments) const {
-        return RunCtl(DeviceDir(), std::move(arguments));
+    CtlResult Ctl(std::vector<std::string> arguments, const std::string& input = "") const {
+        return RunCtl(DeviceDir(), std::move(arguments), input);
     }
     // The value of one identifier as "get" prints it after "ID LABEL: ".
     std::string Get(const std::string& id, bool raw = false) const {
@@ -229,7 +244,8 @@ TEST(KaldoCtl, BackupChangeAndRestoreBringEveryValueBack) {
 
     CtlResult restore = sim.Ctl({"restore", first});
     EXPECT_EQ(restore.code, kOK) << restore.err;
-    EXPECT_THAT(restore.out, HasSubstr("620 SNMP Community Name: \"other\" -> \"private\""));
+    EXPECT_THAT(restore.out, HasSubstr("620 SNMP Community Name: ******** -> ********"));
+    EXPECT_THAT(sim.Ctl({"--show-secrets", "get", "620"}).out, HasSubstr(": private\n"));
     EXPECT_THAT(restore.out, HasSubstr("5 of "));
     ASSERT_EQ(sim.Ctl({"backup", second}).code, kOK);
     EXPECT_EQ(ReadFile(second), saved);
@@ -243,10 +259,12 @@ TEST(KaldoCtl, SilentOrRefusingSwitcherGivesItsOwnExitCode) {
     EXPECT_LT(info.ms, 1800);
     EXPECT_THAT(info.err, HasSubstr("no answer"));
 
-    // Versions answered, parameter requests not.
-    CtlResult get = Sim({"--no-answer", "0x10"}).Ctl({"get", "102"});
+    // Versions answered, parameter requests not: asked once more, then given up.
+    CtlResult get = Sim({"--no-answer", "0x10"}).Ctl({"get", "102", "--timeout", "500"});
     EXPECT_EQ(get.code, kNoAnswer) << get.err;
     EXPECT_LT(get.ms, 1800);
+    EXPECT_THAT(get.err, HasSubstr("asking again"));
+    EXPECT_THAT(get.err, HasSubstr("(2 attempts)"));
 
     Sim refusing({"--refuse-status", "3", "--refuse-only", "0x20"});
     CtlResult set = refusing.Ctl({"set", "218", "Off"});
@@ -297,4 +315,352 @@ TEST(KaldoCtl, EventGoesOutAndTheReplyLineIsPrinted) {
     CtlResult unanswered = RunCtl("/nonexistent", arguments);
     EXPECT_EQ(unanswered.code, kOK);
     EXPECT_EQ(unanswered.out, "");
+}
+
+// Lines of a trace that kaldo-ctl wrote on the link ("-> #N set ..." without the number).
+std::vector<std::string> Writes(const std::string& trace) {
+    std::vector<std::string> writes;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("-> #", 0) == 0 && line.find(" set ") != std::string::npos)
+            writes.push_back(line.substr(line.find(" set ") + 1));
+    return writes;
+}
+
+TEST(KaldoCtl, NamesAndPrintedValuesAreAcceptedEverywhere) {
+    Sim sim;
+    // A label, its page path or leaf in front, any case, or the start of one label.
+    for (const char* name : {"M/E Type", "m/e type", "Mix/Effect/General/M/E Type",
+                             "General/M/E Type", "M/E T", "210"})
+        EXPECT_EQ(sim.Ctl({"get", name}).out, "210 M/E Type: Cut\n") << name;
+    CtlResult ambiguous = sim.Ctl({"get", "Layer [1] ROI S"});
+    EXPECT_EQ(ambiguous.code, kUsage);
+    EXPECT_THAT(ambiguous.err, HasSubstr("ROI/Setting/Layer [1] ROI Size (180), "
+                                         "ROI/Setting/Layer [1] ROI Source (186)"));
+    EXPECT_THAT(sim.Ctl({"get", "Cut Typo"}).err, HasSubstr("no parameter \"Cut Typo\""));
+
+    // What get prints, set takes back unchanged: every row kind of the page catalogue.
+    for (const char* name : {"M/E Type", "Auto Transition Time", "Main In Audio Level",
+                             "Current Time Zone", "Sync H Phase", "Layer [2] ROI H Position",
+                             "SNMP Location Name", "IP Address", "Wipe Border Width"}) {
+        const std::string shown = sim.Get(name);
+        CtlResult again = sim.Ctl({"set", name, shown});
+        EXPECT_EQ(again.code, kOK) << name << ": " << again.err;
+        EXPECT_THAT(again.out, HasSubstr("(unchanged)")) << name << ": " << shown;
+    }
+
+    // Exact bytes on the link for a unit typed with the value, a text and an address.
+    struct Case {
+        const char* name;
+        const char* value;
+        std::vector<std::string> writes;
+        const char* shown;
+    };
+    const std::string text = "set 760: 52 61 63 6b 20 34" + std::string(26 * 3, ' ');
+    const Case cases[] = {
+        {"Auto Transition Time", "1.5 sec", {"set 211: 0f"}, "1.5 sec"},
+        {"Sync H Phase", "100 pix", {"set 412: 19 00"}, "100 pix"},
+        {"IP Address",
+         "10.1.2.3",
+         {"set 900: 0a", "set 901: 01", "set 902: 02", "set 903: 03"},
+         "10.1.2.3"},
+    };
+    for (const Case& c : cases) {
+        CtlResult set = sim.Ctl({"--trace", "set", c.name, c.value});
+        EXPECT_EQ(set.code, kOK) << c.name << ": " << set.err;
+        EXPECT_EQ(Writes(set.err), c.writes) << c.name;
+        EXPECT_EQ(sim.Get(c.name), c.shown);
+    }
+    CtlResult name = sim.Ctl({"--trace", "set", "SNMP Location Name", "Rack 4"});
+    ASSERT_FALSE(Writes(name.err).empty());
+    EXPECT_EQ(Writes(name.err).front(), "set 760: 52 61 63 6b 20 34 00 00 00 00 00 00 00 00 00 00 "
+                                        "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
+    EXPECT_EQ(sim.Get("SNMP Location Name"), "Rack 4");
+
+    // Refused before the switcher is opened: a value between two steps, a short address.
+    CtlResult between = sim.Ctl({"--trace", "set", "Auto Transition Time", "1.55"});
+    EXPECT_EQ(between.code, kUsage);
+    EXPECT_THAT(between.err, HasSubstr("the nearest are 1.5 or 1.6"));
+    EXPECT_THAT(between.err, Not(HasSubstr("->")));
+    EXPECT_THAT(sim.Ctl({"set", "Sync H Phase", "101"}).err, HasSubstr("100 or 104"));
+    EXPECT_EQ(sim.Ctl({"set", "IP Address", "10.1.2"}).code, kUsage);
+    EXPECT_EQ(sim.Ctl({"set", "IP Address", "10.1.2.3.4"}).code, kUsage);
+    EXPECT_EQ(sim.Ctl({"set", "IP Address", "10.1.2.256"}).code, kUsage);
+    EXPECT_EQ(sim.Ctl({"set", "SNMP Location Name", std::string(65, 'x')}).code, kUsage);
+    EXPECT_THAT(sim.Ctl({"set", "MAC Address", "00:00:00:00:00:00"}).err, HasSubstr("read-only"));
+}
+
+TEST(KaldoCtl, ExecuteCommandsAndParameterSaveSurviveARestart) {
+    const std::string state = testing::TempDir() + "kaldo-ctl-state-" + std::to_string(getpid());
+    std::remove(state.c_str());
+    {
+        Sim sim({"--state", state});
+        struct Case {
+            const char* name;
+            const char* write;
+        };
+        for (const Case& c :
+             {Case{"Main In Sw", "set 206: 01"}, Case{"ROI Preset Change Cut", "set 173: 01"},
+              Case{"1000", "set 1000: 01"}}) {
+            CtlResult exec = sim.Ctl({"--trace", "exec", c.name});
+            EXPECT_EQ(exec.code, kOK) << c.name << ": " << exec.err;
+            EXPECT_EQ(Writes(exec.err), std::vector<std::string>{c.write}) << c.name;
+            EXPECT_THAT(exec.out, HasSubstr(": done"));
+        }
+        EXPECT_EQ(sim.Ctl({"exec", "M/E Type"}).code, kUsage);
+        // A factory reset is not sent without a yes; without a terminal that is --yes.
+        CtlResult reset = sim.Ctl({"--trace", "exec", "Factory Reset"});
+        EXPECT_EQ(reset.code, 6);
+        EXPECT_TRUE(Writes(reset.err).empty());
+
+        CtlResult saved = sim.Ctl({"--trace", "set", "--save", "Cut Type", "Off"});
+        EXPECT_EQ(saved.code, kOK) << saved.err;
+        EXPECT_EQ(Writes(saved.err), (std::vector<std::string>{"set 218: ff", "set 1000: 01"}));
+        EXPECT_EQ(sim.Ctl({"set", "Mix Type", "1"}).code, kUsage); // a pop-up takes its items
+        EXPECT_EQ(sim.Ctl({"set", "M/E Type", "Wipe"}).code, kOK); // not saved
+    }
+    Sim restarted({"--state", state});
+    EXPECT_EQ(restarted.Get("Cut Type"), "Off");
+    EXPECT_EQ(restarted.Get("M/E Type"), "Cut");
+    CtlResult reset = restarted.Ctl({"--yes", "exec", "Factory Reset"});
+    EXPECT_EQ(reset.code, kOK) << reset.err;
+    EXPECT_EQ(restarted.Get("Cut Type"), "Normal");
+    std::remove(state.c_str());
+}
+
+TEST(KaldoCtl, JsonAndTerseOutputCarryEveryField) {
+    Sim sim({"--serial", "K1JSON0001"});
+    const auto parse = [](const CtlResult& result) {
+        return nlohmann::json::parse(result.out, nullptr, false);
+    };
+    const nlohmann::json info = parse(sim.Ctl({"--json", "info"}));
+    for (const char* field : {"product", "serial", "software", "fpga", "usb", "phy", "mac"})
+        EXPECT_TRUE(info.contains(field)) << field;
+    EXPECT_EQ(info["serial"], "K1JSON0001");
+
+    const nlohmann::json list = parse(sim.Ctl({"list", "--json"}));
+    ASSERT_TRUE(list.is_array() && list.size() == 1);
+    for (const char* field : {"serial", "product", "location", "session", "path"})
+        EXPECT_TRUE(list[0].contains(field)) << field;
+
+    const nlohmann::json get =
+        parse(sim.Ctl({"--json", "get", "Auto Transition Time", "Password"}));
+    ASSERT_TRUE(get.is_array() && get.size() == 2) << get;
+    EXPECT_EQ(get[0], nlohmann::json::parse(R"({"id": 211, "name": "Auto Transition Time",
+        "page": "Mix/Effect/General", "value": "1.0 sec", "raw": 10})"));
+    EXPECT_EQ(get[1]["value"], "********");
+    EXPECT_TRUE(get[1]["raw"].is_null());
+
+    const nlohmann::json dump = parse(sim.Ctl({"--json", "dump"}));
+    ASSERT_TRUE(dump.is_array());
+    EXPECT_EQ(dump.size(), 27u);
+    EXPECT_EQ(dump[0]["page"], "Input/Main");
+    EXPECT_EQ(dump[0]["class"], "KdPrmViewInputMain");
+    EXPECT_EQ(dump[0]["rows"][0]["name"], "Main In H Flip");
+
+    const nlohmann::json set = parse(sim.Ctl({"--json", "set", "Cut Type", "Off"}));
+    EXPECT_EQ(set["changes"][0], nlohmann::json::parse(R"({"id": 218, "name": "Cut Type",
+        "before": "Normal", "after": "Off", "status": "changed"})"));
+    EXPECT_EQ(set["saved"], false);
+    EXPECT_EQ(parse(sim.Ctl({"--json", "exec", "Main In Sw"}))[0]["status"], "done");
+
+    CtlResult failed = sim.Ctl({"--json", "set", "Cut Type", "Bogus"});
+    EXPECT_EQ(failed.code, kUsage);
+    EXPECT_EQ(parse(failed)["code"], kUsage);
+    EXPECT_THAT(parse(failed)["error"].get<std::string>(), HasSubstr("\"Bogus\""));
+
+    // Terse: fields joined by ':', which is escaped inside a field.
+    EXPECT_EQ(sim.Ctl({"-t", "get", "Current Time Zone"}).out,
+              "516:Current Time Zone:SNTP/Current:GMT +0\\:00:0\n");
+    EXPECT_THAT(sim.Ctl({"-t", "dump", "--page", "Input/Main"}).out,
+                HasSubstr("Input/Main:102:Main In H Flip:Off\n"));
+}
+
+TEST(KaldoCtl, WatchPrintsAChangeMadeByAnotherClient) {
+    Sim sim;
+    const int out = memfd_create("watch", MFD_CLOEXEC);
+    const pid_t watch =
+        SimProcess::Spawn(KALDO_CTL_EXE, {"watch", "Cut Type", "--interval", "100", "--count", "1"},
+                          sim.DeviceDir(), out, out);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The watcher leaves the link free between its readings.
+    EXPECT_EQ(sim.Ctl({"--wait-busy", "5", "set", "Cut Type", "Off"}).code, kOK);
+    int status = -1;
+    waitpid(watch, &status, 0);
+    const std::string printed = Collect(out);
+    EXPECT_EQ(WEXITSTATUS(status), kOK) << printed;
+    EXPECT_THAT(printed, testing::ContainsRegex("[0-9:]{8} 218 Cut Type: Normal\n"
+                                                "[0-9:]{8} 218 Cut Type: Off\n"));
+}
+
+TEST(KaldoCtl, SecretsAreMaskedReadFromStdinAndBackupsPrivate) {
+    Sim sim;
+    EXPECT_EQ(sim.Get("Password"), "********");
+    EXPECT_EQ(sim.Ctl({"--show-secrets", "get", "Password"}).out, "950 Password: password\n");
+    CtlResult dump = sim.Ctl({"dump", "--page", "USB Only/Others"});
+    EXPECT_THAT(dump.out, Not(HasSubstr("password")));
+
+    CtlResult set = sim.Ctl({"set", "Password", "-"}, "s3cret\n");
+    EXPECT_EQ(set.code, kOK) << set.err;
+    EXPECT_EQ(set.out, "950 Password: ******** -> ********\n");
+    EXPECT_EQ(sim.Ctl({"--show-secrets", "get", "Password"}).out, "950 Password: s3cret\n");
+    // Without a terminal a secret is never asked for.
+    EXPECT_EQ(sim.Ctl({"set", "Password"}).code, kUsage);
+
+    const std::string file = sim.File("private.json");
+    umask(022);
+    ASSERT_EQ(sim.Ctl({"backup", file}).code, kOK);
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_THAT(ReadFile(file), HasSubstr("\"text\":\"s3cret\""));
+}
+
+TEST(KaldoCtl, LostAnswersAreRetriedAndUnconfirmedWritesReported) {
+    // Every fifth request is lost: asked again, all read and every write confirmed.
+    Sim lossy({"--drop-every", "5"});
+    const std::string file = lossy.File("backup.json");
+    CtlResult backup = lossy.Ctl({"backup", file, "--timeout", "100"});
+    EXPECT_EQ(backup.code, kOK) << backup.err;
+    EXPECT_THAT(backup.err, HasSubstr("asking again"));
+    std::string text = ReadFile(file);
+    for (const char* id : {"\"id\":211,\"label\":\"Auto Transition Time\",\"value\":10",
+                           "\"id\":218,\"label\":\"Cut Type\",\"value\":0"}) {
+        const std::string original = id;
+        std::string changed = original;
+        changed.back() = '2';
+        text.replace(text.find(original), original.size(), changed);
+    }
+    std::ofstream(file) << text;
+    CtlResult restore = lossy.Ctl({"restore", file, "--timeout", "100"});
+    EXPECT_EQ(restore.code, kOK) << restore.err;
+    EXPECT_THAT(restore.out, HasSubstr("2 of "));
+    EXPECT_EQ(lossy.Get("211"), "1.2 sec");
+
+    // The switcher goes as soon as the first write is on the link, before it can answer: the
+    // writes are named as not confirmed, and the exit code says so.
+    Sim leaving({"--latency-ms", "40"});
+    std::ofstream(file) << text;
+    int err[2];
+    ASSERT_EQ(pipe2(err, O_CLOEXEC), 0);
+    const int out = memfd_create("out", MFD_CLOEXEC);
+    const pid_t pid = SimProcess::Spawn(KALDO_CTL_EXE, {"--trace", "restore", file},
+                                        leaving.DeviceDir(), out, err[1]);
+    close(err[1]);
+    std::string trace;
+    char byte;
+    while (trace.find(" set ") == std::string::npos && read(err[0], &byte, 1) == 1)
+        trace += byte;
+    leaving.Terminate();
+    while (read(err[0], &byte, 1) == 1)
+        trace += byte;
+    close(err[0]);
+    int status = -1;
+    waitpid(pid, &status, 0);
+    const std::string printed = Collect(out);
+    EXPECT_EQ(WEXITSTATUS(status), kNoDevice) << trace;
+    EXPECT_THAT(printed, HasSubstr("218 Cut Type: Off written, not confirmed"));
+    EXPECT_THAT(printed, HasSubstr("2 not confirmed (2 written, 0 confirmed)"));
+}
+
+TEST(KaldoCtl, RestoreOntoAnotherSwitcherNeedsForceAndCanLeaveOutItsIdentity) {
+    std::string file;
+    {
+        Sim source({"--serial", "K1SOURCE01"});
+        file = testing::TempDir() + "kaldo-ctl-clone-" + std::to_string(getpid()) + ".json";
+        ASSERT_EQ(source.Ctl({"set", "IP Address", "10.0.0.9"}).code, kOK);
+        ASSERT_EQ(source.Ctl({"set", "Cut Type", "Off"}).code, kOK);
+        ASSERT_EQ(source.Ctl({"backup", file}).code, kOK);
+    }
+    Sim target({"--serial", "K1TARGET01"});
+    CtlResult refused = target.Ctl({"restore", file});
+    EXPECT_EQ(refused.code, 6);
+    EXPECT_THAT(refused.err, HasSubstr("serial number K1SOURCE01, this one K1TARGET01"));
+    EXPECT_EQ(target.Get("Cut Type"), "Normal");
+
+    CtlResult only = target.Ctl({"restore", file, "--force", "--only", "USB Only/IP"});
+    EXPECT_EQ(only.code, kOK) << only.err;
+    EXPECT_EQ(target.Get("IP Address"), "10.0.0.9");
+    EXPECT_EQ(target.Get("Cut Type"), "Normal");
+    ASSERT_EQ(target.Ctl({"set", "IP Address", "192.168.1.100"}).code, kOK);
+
+    CtlResult clone = target.Ctl({"restore", file, "--force", "--exclude", "network,identity"});
+    EXPECT_EQ(clone.code, kOK) << clone.err;
+    EXPECT_EQ(target.Get("Cut Type"), "Off");
+    EXPECT_EQ(target.Get("IP Address"), "192.168.1.100");
+    std::remove(file.c_str());
+}
+
+TEST(KaldoCtl, BadBackupFilesGiveMessagesNotCrashes) {
+    Sim sim;
+    const std::string fifo = sim.File("pipe.json");
+    mkfifo(fifo.c_str(), 0600);
+    struct Case {
+        std::string path;
+        int code;
+        const char* message;
+    };
+    const std::string huge = sim.File("huge.json");
+    std::ofstream(huge) << R"({"format": "kaldo-1 settings", "version": 1, "settings": [
+        {"id": 102, "value": 18446744073709551615}, {"id": 18446744073709551615, "value": 0},
+        {"id": 103, "value": -4294967295}]})";
+    for (const Case& c :
+         {Case{sim.DeviceDir(), 1, "Is a directory"}, Case{fifo, 1, "not a regular file"},
+          Case{sim.File("missing.json"), 1, "No such file"},
+          Case{huge, kUsage, "3 entries are wrong; nothing was written"}}) {
+        CtlResult restore = sim.Ctl({"restore", c.path});
+        EXPECT_EQ(restore.code, c.code) << c.path << ": " << restore.err;
+        EXPECT_THAT(restore.err, HasSubstr(c.message)) << c.path;
+    }
+    EXPECT_EQ(sim.Get("102"), "Off");
+}
+
+TEST(KaldoCtl, EachCauseOfAFailedOpenHasItsOwnMessageAndCode) {
+    Sim sim;
+    CtlResult missing = sim.Ctl({"--device", "/dev/kaldo-none", "info"});
+    EXPECT_EQ(missing.code, kNoDevice);
+    EXPECT_THAT(missing.err, HasSubstr("/dev/kaldo-none does not exist"));
+    CtlResult notTerminal = sim.Ctl({"--device", "/dev/null", "info"});
+    EXPECT_EQ(notTerminal.code, kNoDevice);
+    EXPECT_THAT(notTerminal.err, HasSubstr("/dev/null is not a terminal"));
+
+    const int held = open(sim.Tty().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    CtlResult busy = sim.Ctl({"info", "--wait-busy", "1"});
+    EXPECT_EQ(busy.code, 8);
+    EXPECT_GE(busy.ms, 900);
+    EXPECT_THAT(busy.err, testing::ContainsRegex("in use by .*e2e_tests \\(pid " +
+                                                 std::to_string(getpid()) + "\\)"));
+    close(held);
+    EXPECT_EQ(sim.Ctl({"info"}).code, kOK);
+}
+
+TEST(KaldoCtl, CommandLineConventionsOfBothPrograms) {
+    CtlResult bare = RunCtl("/nonexistent", {});
+    EXPECT_EQ(bare.code, kUsage);
+    EXPECT_THAT(bare.err, HasSubstr("Usage:"));
+    EXPECT_THAT(RunCtl("/nonexistent", {"frobnicate"}).err,
+                HasSubstr("unknown command 'frobnicate'"));
+    EXPECT_EQ(RunCtl("/nonexistent", {"--version"}).code, kOK);
+
+    const int out = memfd_create("sim", MFD_CLOEXEC), err = memfd_create("simerr", MFD_CLOEXEC);
+    int status = -1;
+    waitpid(SimProcess::Spawn(KALDO_SIM_EXE, {"--version"}, "/nonexistent", out, err), &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), kOK);
+    EXPECT_THAT(Collect(out), HasSubstr("."));
+    waitpid(SimProcess::Spawn(KALDO_SIM_EXE, {"--bogus"}, "/nonexistent", -1, err), &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), kUsage);
+
+    // Events are checked against the words the utility knows; a dial event expects a reply.
+    EXPECT_EQ(RunCtl("/nonexistent", {"event", "KeyDown:sw:cut"}).code, kUsage);
+    EXPECT_THAT(RunCtl("/nonexistent", {"event", "KeyDown:call:ROI1"}).err,
+                HasSubstr("field 4 (target) is missing"));
+    UdpPeer utility;
+    const std::string port = std::to_string(utility.port);
+    const std::string replyPort = std::to_string(UdpPeer().port);
+    CtlResult silent = RunCtl("/nonexistent", {"event", "Rotate:enc:1:210:0:-2", "--wait", "100",
+                                               "--port", port, "--reply-port", replyPort});
+    EXPECT_EQ(silent.code, kNoAnswer);
+    EXPECT_THAT(silent.err, HasSubstr("no reply"));
+    EXPECT_EQ(RunCtl("/nonexistent", {"event", "KeyDown:sw:CUT", "--port", port}).code, kOK);
 }

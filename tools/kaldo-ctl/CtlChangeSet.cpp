@@ -77,7 +77,11 @@ int CtlChangeSet::Apply(CtlSession& session, const _SApply& how, CtlOutput& out)
     std::vector<CtlSession::_SPrmReqInfo> all;
     for (const _SItem& item : mItems)
         all.push_back({item.mPrmID, Span(session, item)});
-    if (int status = session.FetchSpans(all)) return status;
+    mReadFailed = false;
+    if (int status = session.FetchSpans(all)) {
+        mReadFailed = status != CtlStatus::kRefused;
+        return status;
+    }
 
     for (_SItem& item : mItems) {
         item.mBefore = Shown(session, item, how.mShowSecrets);
@@ -153,6 +157,7 @@ int CtlChangeSet::Apply(CtlSession& session, const _SApply& how, CtlOutput& out)
 }
 
 std::string CtlChangeSet::Summary(bool dryRun) const {
+    if (mReadFailed) return "the current values could not be read; nothing was written";
     std::string text = std::to_string(mChanged) + " of " + std::to_string(Count()) + " settings " +
                        (dryRun ? "differ" : "changed");
     if (mKept) text += ", " + std::to_string(mKept) + " kept by the switcher";

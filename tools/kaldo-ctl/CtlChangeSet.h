@@ -69,4 +69,5 @@ private:
     int mWritten = 0;
     int mUnknown = 0;
     int mKept = 0;
+    bool mReadFailed = false; // before anything was written
 };

@@ -114,6 +114,11 @@ int CtlCommands::Connect() {
     return mDevice.Open(*mSession, mOptions.mTrace, mOptions.mWaitBusyS * 1000);
 }
 
+void CtlCommands::Disconnect() {
+    if (LStream* stream = mSession->DeviceStream()) stream->Close();
+    mSession->SetDeviceStream(nullptr);
+}
+
 int CtlCommands::ResolveAll(const std::vector<std::string>& names,
                             std::vector<CtlNames::_STarget>& targets) {
     for (const std::string& name : names) {
@@ -278,7 +283,7 @@ int CtlCommands::ApplyChanges(CtlChangeSet& changes, bool summary) {
     mOutput.SetListKey("changes");
     CtlChangeSet::_SApply how;
     how.mDryRun = mOptions.mDryRun;
-    how.mVerbose = mOptions.mVerbose;
+    how.mVerbose = mOptions.mVerbose || !summary; // set shows an unchanged value too
     how.mShowSecrets = mOptions.mShowSecrets;
     int status = changes.Apply(*mSession, how, mOutput);
     // set reports the counts only when something is not confirmed.
@@ -486,6 +491,9 @@ int CtlCommands::Watch() {
     for (const CtlNames::_STarget& target : targets)
         spans.push_back({target.mPrmID, CtlNames::Span(*mSession, target)});
     if (int status = Connect()) return status;
+    // The link is released between readings, so that other programs can use the switcher; a
+    // reading waits for them as long as one interval at least.
+    const int waitBusyMs = std::max(mOptions.mWaitBusyS * 1000, mOptions.mIntervalMs);
 
     mOutput.SetStreaming(true);
     std::signal(SIGINT, [](int) { sInterrupted = 1; });
@@ -493,10 +501,12 @@ int CtlCommands::Watch() {
     std::map<long, std::string> shown;
     int changes = 0;
     bool first = true;
-    while (!sInterrupted) {
-        if (int status = mSession->FetchSpans(spans);
-            status == CtlStatus::kNoDevice || status == CtlStatus::kNoAnswer)
-            return status;
+    for (bool opened = true; !sInterrupted; opened = false) {
+        if (!opened)
+            if (int status = mDevice.Open(*mSession, mOptions.mTrace, waitBusyMs)) return status;
+        const int status = mSession->FetchSpans(spans);
+        Disconnect();
+        if (status == CtlStatus::kNoDevice || status == CtlStatus::kNoAnswer) return status;
         for (const CtlNames::_STarget& target : targets) {
             CtlOutput::Json record = RowRecord(target);
             const std::string value = record["value"].get<std::string>();

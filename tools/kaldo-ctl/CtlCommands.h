@@ -40,6 +40,8 @@ private:
 
     // Finds and opens the switcher and waits for its version answer.
     int Connect();
+    // Closes the link; Connect's device stays chosen for CtlDevice::Open.
+    void Disconnect();
     // Resolves every name, or fails with kUsage.
     int ResolveAll(const std::vector<std::string>& names, std::vector<CtlNames::_STarget>& targets);
     // A one-line reason when the run of length identifiers from id is not all characters of

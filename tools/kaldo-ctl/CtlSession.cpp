@@ -18,6 +18,19 @@ int CtlSession::Connect(LStream* stream) {
 }
 
 int CtlSession::Fetch(long id, int count) {
+    // Each request of at most 12 is asked again on its own, so that one lost answer costs one
+    // request.
+    int result = CtlStatus::kOK;
+    for (long first = id; first < id + count; first += kMaxRequestCount) {
+        const int status =
+            FetchRequest(first, std::min<long>(kMaxRequestCount, id + count - first));
+        if (status == CtlStatus::kNoAnswer || status == CtlStatus::kNoDevice) return status;
+        result = result ? result : status;
+    }
+    return result;
+}
+
+int CtlSession::FetchRequest(long id, int count) {
     const int refusals = mRefusalCount;
     for (int attempt = 0; attempt <= mRetries; ++attempt) {
         if (attempt)

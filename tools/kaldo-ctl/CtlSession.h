@@ -48,6 +48,9 @@ public:
     void PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) override;
 
 private:
+    // Fetch for one request of at most kMaxRequestCount identifiers.
+    int FetchRequest(long id, int count);
+
     int mRefusalCount = 0;
     int mFailedSends = 0;
     int mTimeoutMs = kRequestWaitMs;

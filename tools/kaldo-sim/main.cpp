@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 namespace {
+constexpr int kUsageError = 2;
+
 // The data file next to the program (build tree), installed, or in the source tree.
 std::string FindDataFile() {
     std::vector<std::string> candidates;
@@ -149,7 +151,16 @@ Execute identifiers act on a non-zero value: 132/133 still capture/erase (131 = 
 to main/sub, 208 toggle transition, 209 toggle fades, 998 reboot, 999 factory values,
 1000 save (into --state when given). 187-189/197-199 move size/H/V of layer 1/2 per 0.1 s.
 See docs/kaldo-sim.md.)");
-    CLI11_PARSE(cli, argc, argv);
+    cli.set_version_flag("--version", KALDO_VERSION);
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return cli.exit(e);
+    } catch (const CLI::ParseError& e) {
+        // Usage errors end with 2, as in kaldo-ctl.
+        std::fprintf(stderr, "kaldo-sim: %s (see kaldo-sim --help)\n", e.what());
+        return kUsageError;
+    }
 
     for (const auto& command : noAnswer)
         if (!command.empty()) faults.noAnswer.insert(std::stoi(command, nullptr, 0));
