@@ -3,6 +3,7 @@
 #include "KdMainWindow.h"
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
+#include "PtyPeer.h"
 #include "ScriptedPeer.h"
 
 #include <QKeyEvent>
@@ -20,19 +21,78 @@ Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
 
 namespace {
 
-// The packets the peer received, without their sequence numbers.
-Wires Received(ScriptedPeer& peer, size_t count) {
-    Wires wires = peer.WaitForPackets(count);
-    peer.TakePackets();
+Bytes Set(long id, const Bytes& value) {
+    Bytes data = {uint8_t(id), uint8_t(id >> 8)};
+    data.insert(data.end(), value.begin(), value.end());
+    return ScriptedPeer::Response(0x20, 0, data);
+}
+
+// The packets without their sequence numbers.
+Wires Stripped(Wires wires) {
     for (Bytes& wire : wires)
         wire[3] = 0;
     return wires;
 }
 
-Bytes Set(long id, const Bytes& value) {
-    Bytes data = {uint8_t(id), uint8_t(id >> 8)};
-    data.insert(data.end(), value.begin(), value.end());
-    return ScriptedPeer::Response(0x20, 0, data);
+// The packets the peer received, once count have come (the window's loop runs meanwhile) or
+// after five seconds, without their sequence numbers.
+Wires Collect(PtyPeer& peer, size_t count) {
+    Wires wires;
+    QDeadlineTimer deadline(5000);
+    while (wires.size() < count && !deadline.hasExpired()) {
+        QTest::qWait(10);
+        const Wires more = peer.TakePackets();
+        wires.insert(wires.end(), more.begin(), more.end());
+    }
+    QTest::qWait(50); // and nothing after them
+    const Wires more = peer.TakePackets();
+    wires.insert(wires.end(), more.begin(), more.end());
+    return Stripped(wires);
+}
+
+// The companion program: sends events to the window and takes its replies on a free port.
+class Companion {
+public:
+    Companion() {
+        sockaddr_in address = Loopback(0);
+        bind(mSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        getsockname(mSocket, reinterpret_cast<sockaddr*>(&address), &length);
+        mPort = ntohs(address.sin_port);
+    }
+    ~Companion() { close(mSocket); }
+
+    uint16_t Port() const { return mPort; }
+    void Send(uint16_t port, const char* text) const {
+        const sockaddr_in address = Loopback(port);
+        sendto(mSocket, text, strlen(text), 0, reinterpret_cast<const sockaddr*>(&address),
+               sizeof address);
+    }
+    // A reply that is waiting, or "".
+    QString Receive() const {
+        char reply[256];
+        const ssize_t count = recv(mSocket, reply, sizeof reply, MSG_DONTWAIT);
+        return count > 0 ? QString::fromUtf8(reply, count) : QString();
+    }
+
+private:
+    static sockaddr_in Loopback(uint16_t port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+
+    int mSocket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    uint16_t mPort = 0;
+};
+
+// The packets the peer received, once count have come, without their sequence numbers.
+Wires Received(ScriptedPeer& peer, size_t count) {
+    const Wires wires = peer.WaitForPackets(count);
+    peer.TakePackets();
+    return Stripped(wires);
 }
 
 QKeyEvent Key(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
@@ -46,7 +106,12 @@ QKeyEvent Key(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = Qt::
 class KeyboardPanelTest : public QObject {
     Q_OBJECT
 
+    // An empty record directory: only the devices a test adds are listed.
+    QTemporaryDir mRecords;
+
 private slots:
+    void init() { qputenv("KALDO_DEVICE_DIR", mRecords.path().toLocal8Bit()); }
+
     void KeyCodes_data() {
         QTest::addColumn<int>("qtKey");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
@@ -141,28 +206,41 @@ private slots:
     }
 
     void WindowTakesEventsWithoutASession() {
-        const int companion = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(bind(companion, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        socklen_t length = sizeof address;
-        getsockname(companion, reinterpret_cast<sockaddr*>(&address), &length);
-
+        Companion companion;
         KdMainWindow window;
-        window.udpListen(0, ntohs(address.sin_port));
+        window.udpListen(0, companion.Port());
         const CKdUdpLink* link = window.remoteControl().Link();
         QVERIFY(link && link->IsListening());
-        address.sin_port = htons(link->EventPort());
-        for (const char* text : {"KeyDown:sw:MIX", "Rotate:enc:0:175:0:1"})
-            sendto(companion, text, strlen(text), 0, reinterpret_cast<sockaddr*>(&address),
-                   sizeof address);
+        companion.Send(link->EventPort(), "KeyDown:sw:MIX");
+        companion.Send(link->EventPort(), "Rotate:enc:0:175:0:1");
         // Both reach the window and change nothing; the dial gets no reply without a switcher.
         QTRY_COMPARE(window.remoteControl().Interpreter().EventNum(), 0x0AF59001);
-        char reply[64];
-        QCOMPARE(recv(companion, reply, sizeof reply, MSG_DONTWAIT), ssize_t(-1));
+        QCOMPARE(companion.Receive(), QString());
         QVERIFY(!window.prmManager());
-        close(companion);
+    }
+
+    void WindowWorksTheSwitcherFromKeysAndEvents() {
+        PtyPeer peer;
+        Companion companion;
+        KdMainWindow window;
+        window.udpListen(0, companion.Port());
+        QVERIFY(window.addManualDevice(peer.Path().c_str()));
+        QTRY_VERIFY(window.prmManager());
+        QTest::qWait(300); // the opening page's requests
+        peer.TakePackets();
+
+        QTest::keyClick(window.menuView(), Qt::Key_F10);
+        QCOMPARE(Collect(peer, 2), (Wires{Set(187, {0xFC}), Set(187, {0})}));
+
+        const uint16_t eventPort = window.remoteControl().Link()->EventPort();
+        companion.Send(eventPort, "KeyDown:sw:MIX");
+        QCOMPARE(Collect(peer, 1), (Wires{Set(210, {1})}));
+        QCOMPARE(window.prmManager()->Value(210, 0), 1);
+
+        companion.Send(eventPort, "Rotate:enc:0:175:0:1");
+        QCOMPARE(Collect(peer, 2),
+                 (Wires{ScriptedPeer::Response(0x10, 0, {175, 0, 1}), Set(175, {1})}));
+        QCOMPARE(companion.Receive(), QString("175:ROI Auto Time:1sec:0")); // sent with the write
     }
 };
 
