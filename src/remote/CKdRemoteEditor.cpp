@@ -275,8 +275,13 @@ int ReadValue(CKdPrmManager& session, const Row& row, const SKind& kind,
     return kind.mAboveMaxIsMin && value > row.mMax ? row.mMin : value;
 }
 
+// The step of a dial turn: the square of the count, ten times that in coarse steps.
+int StepSize(int count, bool coarse) {
+    return count * count * (coarse ? 10 : 1);
+}
+
 int Changed(const Row& row, const SKind& kind, int value, int count, bool coarse) {
-    const long long steps = static_cast<long long>(count) * count * (coarse ? 10 : 1);
+    const long long steps = StepSize(count, coarse);
     switch (kind.mChange) {
     case kKeep:
         return value;
@@ -355,7 +360,7 @@ void CKdRemoteEditor::Edit(CKdPrmManager& session, int32_t eventNum) const {
     const bool selecting = event >> 9 & 1;
     const bool coarse = event >> 8 & 1;
     const int count = static_cast<int8_t>(event & 0xFF);
-    const int steps = count * count * (coarse ? 10 : 1);
+    const int steps = StepSize(count, coarse);
 
     const Row row = selecting ? count >= 0 ? GetRemoteEditPrm(shown + steps, 0)
                                            : GetRemoteEditPrm(shown - steps, 1)
