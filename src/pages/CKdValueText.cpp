@@ -147,17 +147,35 @@ LString CKdValueText::RowText(CKdPrmManager& session, const Row& row) {
         return session.StringValue(id, row.mLength, 1, 0);
     case W::Exec:
         return "EXEC";
-    case W::StillMemory:
+    case W::StillMemory: {
+        int flags[kStillMemories];
         for (int i = 0; i < kStillMemories; ++i)
-            text << (session.Value(id + i, 0) ? '*' : '-');
-        return text;
-    case W::MacAddress:
+            flags[i] = session.Value(id + i, 0);
+        return StillMemoryText(flags);
+    }
+    case W::MacAddress: {
+        int octets[kMacOctets];
         for (int i = 0; i < kMacOctets; ++i)
-            text += LString().Format(i ? ":%02x" : "%02x", session.Value(id + i, 0) & 0xFF);
-        return text;
+            octets[i] = session.Value(id + i, 0);
+        return MacAddressText(octets);
+    }
     case W::SerialNumber:
         return session.StringValue(id, kSerialLength, 1, 0);
     }
+    return text;
+}
+
+LString CKdValueText::StillMemoryText(const int* flags) {
+    LString text;
+    for (int i = 0; i < kStillMemories; ++i)
+        text << (flags[i] ? '*' : '-');
+    return text;
+}
+
+LString CKdValueText::MacAddressText(const int* octets) {
+    LString text;
+    for (int i = 0; i < kMacOctets; ++i)
+        text += LString().Format(i ? ":%02x" : "%02x", octets[i] & 0xFF);
     return text;
 }
 

@@ -24,6 +24,10 @@ public:
     // "100 (0.0 dB)", "02:4b:44:00:00:01", "*--*". A pop-up value outside its items shows as
     // "[n]".
     static LString RowText(CKdPrmManager& session, const Row& row);
+    // The four still memories, one character each: "*" holds a picture, "-" is empty.
+    static LString StillMemoryText(const int* flags);
+    // The six octets of a MAC address in lower-case hexadecimal, "02:4b:44:00:00:01".
+    static LString MacAddressText(const int* octets);
     // The value of id as the page whose row starts at id shows it; a plain number without one.
     static LString PrmText(CKdPrmManager& session, long id);
     // The label of a parameter, or "parameter N" for one that no page shows.
