@@ -1,11 +1,11 @@
 #include "KdPageFactory.h"
 
-#include <QLabel>
+#include "KdPrmView.h"
 
-QWidget* KdPageFactory::CreatePage(const CKdPageCatalogue::_SPage& page, CKdPrmManager*,
+QWidget* KdPageFactory::CreatePage(const CKdPageCatalogue::_SPage& page, CKdPrmManager* session,
                                    QWidget* parent) {
-    auto* label = new QLabel(QString::fromUtf8(page.mGroup) + " / " + page.mLabel, parent);
-    label->setObjectName(QString::fromUtf8(page.mClassName));
-    label->setAlignment(Qt::AlignCenter);
-    return label;
+    auto* view = new KdPrmView(&page, parent);
+    view->setObjectName(QString::fromUtf8(page.mClassName));
+    view->setPrmManager(session);
+    return view;
 }

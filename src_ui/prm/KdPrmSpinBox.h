@@ -1,0 +1,64 @@
+#pragma once
+
+#include "KdPrmSpinUnitBox.h"
+#include "LPrmObserverBridge.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class KdPrmStepper;
+class LPrmConverter;
+class LPrmManager;
+class QLineEdit;
+
+// A numeric parameter: a text field (digits, "-" and ".", at most 8 characters) that shows the
+// value through the converter and stores what is typed when editing ends, a stepper that moves
+// the stored value one unit per click, and an optional unit text. The wheel over the text field
+// steps the value too.
+class KdPrmSpinBox : public QWidget, public LPrmObserverBridge::Delegate {
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultTextWidth = 50;
+    static constexpr int kMaxTextLength = 8;
+
+    explicit KdPrmSpinBox(const QRect& frame, QWidget* parent = nullptr);
+
+    void setPrmId(long id, LPrmManager* manager, const LPrmConverter* converter);
+    LPrmObserverBridge& observer() { return mPrmObserver; }
+
+    QLineEdit* textField() const { return mTextField; }
+    KdPrmStepper* stepper() const { return mStepper; }
+    KdPrmSpinUnitBox* unitBox() const { return mUnitBox; }
+    // Replaces (and deletes) the unit box; the new one shows the current value.
+    void setUnitBox(KdPrmSpinUnitBox* box);
+
+    int textWidth() const { return mTextWidth; }
+    void setTextWidth(int width);
+    // What is left right of the stepper.
+    int unitWidth() const;
+
+    int editedInfo() const { return mEditedInfo; }
+    void setEditedInfo(int code) { mEditedInfo = code; }
+    // Reports an edit with the text field as the sender, so that a note points at the field.
+    void editedInformation();
+
+    void valueUpdated(LPrmObserverBridge* bridge) override;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void actionStepper(int delta);
+    void commitText();
+    void layoutSubItems();
+
+    LPrmObserverBridge mPrmObserver;
+    const LPrmConverter* mPrmConverter;
+    QLineEdit* mTextField;
+    KdPrmStepper* mStepper;
+    QPointer<KdPrmSpinUnitBox> mUnitBox;
+    int mTextWidth = 0;
+    int mEditedInfo = 0;
+};

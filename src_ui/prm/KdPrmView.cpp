@@ -1,0 +1,224 @@
+#include "KdPrmView.h"
+
+#include "KdInfoPopup.h"
+#include "KdPrmCellView.h"
+#include "KdPrmExecButton.h"
+#include "KdPrmMacAddress.h"
+#include "KdPrmNameBox.h"
+#include "KdPrmPopUpButton.h"
+#include "KdPrmSerialNumber.h"
+#include "KdPrmSpinBox.h"
+#include "KdPrmSpinUnitBox.h"
+#include "KdPrmStillMemory.h"
+#include "LNotificationCenter.h"
+#include "TextFieldInputFilter.h"
+
+#include <QApplication>
+#include <QEvent>
+
+#include <algorithm>
+
+KdPrmView::KdPrmView(const CKdPageCatalogue::_SPage* page, QWidget* parent)
+    : QWidget(parent), mPage(page) {
+    setGeometry(0, 0, kWidth, kMinimumHeight);
+    setMinimumSize(kWidth, kMinimumHeight);
+    mNotificationToken = LNotificationCenter::Default().AddObserver(
+        kInfoReqNeedsReboot,
+        [this](const LNotification& notification) { infoReqNeedsReboot(notification.sender); });
+}
+
+KdPrmView::~KdPrmView() {
+    LNotificationCenter::Default().RemoveObserver(mNotificationToken);
+    closeInformationWindow();
+}
+
+void KdPrmView::setPrmManager(CKdPrmManager* session) {
+    mPrmManager = session;
+    requestParameters();
+    createPrmItems();
+    if (mCreatingY > height()) {
+        setMinimumHeight(mCreatingY);
+        resize(width(), mCreatingY);
+    }
+}
+
+const CKdPrmManager::_SPrmReqInfo* KdPrmView::requestPrmTable() const {
+    return mPage ? mPage->mRequests : nullptr;
+}
+
+void KdPrmView::createPrmItems() {
+    if (!mPage) return;
+    setValueWidth(mPage->mValueWidth);
+    // The page is 300 wide when every title fits left of the value column; a font with wider
+    // glyphs widens the page instead of letting a title run under its value.
+    constexpr int kTitleGap = 8;
+    int widest = 0;
+    for (const CKdPageCatalogue::_SRow& row : mPage->mRows)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(QString::fromUtf8(row.mLabel)));
+    const int needed = KdPrmCellView::kX + widest + kTitleGap + mValueWidth + 5;
+    if (needed > width()) {
+        setMinimumWidth(needed);
+        resize(needed, height());
+    }
+    for (const CKdPageCatalogue::_SRow& row : mPage->mRows)
+        createRow(row);
+}
+
+void KdPrmView::requestParameters() {
+    if (mPrmManager && requestPrmTable())
+        mPrmManager->RequestParameters(requestPrmTable(), CKdPrmManager::kRequestWaitMs);
+}
+
+KdPrmCellView* KdPrmView::createPrmCellView(const QString& title) {
+    auto* cell = new KdPrmCellView(mCreatingY, title, this);
+    mCreatingY += kRowPitch;
+    cell->show();
+    return cell;
+}
+
+template <class Widget>
+Widget* KdPrmView::placeValueWidget(KdPrmCellView* cell, Widget* widget) {
+    widget->move(widget->x(), (cell->height() - widget->height()) / 2);
+    return widget;
+}
+
+KdPrmCellView* KdPrmView::createPopUpButton(const QString& title, long id,
+                                            const LPrmConverter* converter) {
+    KdPrmCellView* cell = createPrmCellView(title);
+    auto* popup = new KdPrmPopUpButton(valuePosition(), mValueWidth);
+    popup->setEditedInfo(mCellInformation);
+    cell->setPopup(popup);
+    popup->setPrmId(id, mPrmManager, converter);
+    placeValueWidget(cell, popup);
+    return cell;
+}
+
+KdPrmCellView* KdPrmView::createValueBox(const QString& title, long id,
+                                         const LPrmConverter* converter) {
+    KdPrmCellView* cell = createPrmCellView(title);
+    auto* box = new KdPrmValueBox(valuePosition(), mValueWidth);
+    cell->setValueBox(box);
+    box->setPrmId(id, mPrmManager, converter);
+    placeValueWidget(cell, box);
+    return cell;
+}
+
+KdPrmCellView* KdPrmView::createSpinBox(const QString& title, long id,
+                                        const LPrmConverter* converter, const char* unit) {
+    KdPrmCellView* cell = createPrmCellView(title);
+    auto* box = new KdPrmSpinBox(QRect(valuePosition(), 0, mValueWidth, KdPrmCellView::kHeight));
+    box->setEditedInfo(mCellInformation);
+    cell->setSpinBox(box);
+    box->setPrmId(id, mPrmManager, converter);
+    placeValueWidget(cell, box);
+    if (unit) box->setUnitBox(KdPrmSpinUnitBox::unitBoxWithUnit(unit));
+    return cell;
+}
+
+KdPrmCellView* KdPrmView::createNameBox(const QString& title, long id, int length) {
+    KdPrmCellView* cell = createPrmCellView(title);
+    auto* box = new KdPrmNameBox(valuePosition(), mValueWidth);
+    box->setEditedInfo(mCellInformation);
+    cell->setNameBox(box);
+    box->setPrmId(id, mPrmManager, length);
+    placeValueWidget(cell, box);
+    box->setValidator(TextFieldInputFilter::inputFilterWithCharFrom(32, 127, length, box));
+    return cell;
+}
+
+KdPrmCellView* KdPrmView::createExecButton(const QString& title, long id, int waitMs) {
+    KdPrmCellView* cell = createPrmCellView(title);
+    auto* button = new KdPrmExecButton(valuePosition());
+    cell->setExecButton(button);
+    button->setPrmId(id, mPrmManager);
+    placeValueWidget(cell, button);
+    button->setRequestPrmTable(requestPrmTable());
+    button->setActionWait(waitMs);
+    return cell;
+}
+
+KdPrmCellView* KdPrmView::createRow(const CKdPageCatalogue::_SRow& row) {
+    using W = CKdPageCatalogue::EWidget;
+    setCellInformation(row.mInfoCode);
+    const QString title = QString::fromUtf8(row.mLabel);
+    switch (row.mWidget) {
+    case W::PopUp:
+        return createPopUpButton(title, row.mPrmID, row.mConverter);
+    case W::Value:
+        return createValueBox(title, row.mPrmID, row.mConverter);
+    case W::Name:
+        return createNameBox(title, row.mPrmID, row.mLength);
+    case W::Spin: {
+        KdPrmCellView* cell = createSpinBox(title, row.mPrmID, row.mConverter, row.mUnit);
+        KdPrmSpinBox* box = cell->spinBox();
+        if (row.mUnitConverter)
+            box->setUnitBox(KdPrmSpinUnitBox::unitBoxWithConverter(row.mUnitConverter));
+        if (row.mTextWidth) box->setTextWidth(row.mTextWidth);
+        // A field that only the stepper and the wheel change; its text can still be copied.
+        if (!row.mTextEditable) box->textField()->setReadOnly(true);
+        return cell;
+    }
+    case W::Exec: {
+        KdPrmCellView* cell = createExecButton(title, row.mPrmID, row.mLength);
+        if (row.mConfirmation) cell->execButton()->setConfirmation(row.mConfirmation);
+        if (row.mNotification) cell->execButton()->setNotification(row.mNotification);
+        return cell;
+    }
+    case W::StillMemory:
+    case W::MacAddress:
+    case W::SerialNumber: {
+        KdPrmCellView* cell = createPrmCellView(title);
+        KdPrmValueBox* box = nullptr;
+        if (row.mWidget == W::StillMemory)
+            box = new KdPrmStillMemory(valuePosition(), mValueWidth);
+        else if (row.mWidget == W::MacAddress)
+            box = new KdPrmMacAddress(valuePosition(), mValueWidth);
+        else
+            box = new KdPrmSerialNumber(valuePosition(), mValueWidth);
+        cell->setValueBox(box);
+        box->setPrmId(row.mPrmID, mPrmManager, nullptr);
+        placeValueWidget(cell, box);
+        return cell;
+    }
+    }
+    return createPrmCellView(title);
+}
+
+void KdPrmView::closeInformationWindow() {
+    if (mInfoWindow) mInfoWindow->performClose();
+    mInfoWindow = nullptr;
+    mInfoSender = nullptr;
+}
+
+void KdPrmView::informationRequest(int code, QObject* sender) {
+    if (code == kInfoNeedsReboot)
+        LNotificationCenter::Default().Post(kInfoReqNeedsReboot, static_cast<const void*>(sender));
+}
+
+void KdPrmView::infoReqNeedsReboot(const void* sender) {
+    // The sender is a view only when it is one of the live widgets; it is compared, never
+    // dereferenced, before that is known.
+    QWidget* view = nullptr;
+    for (QWidget* widget : QApplication::allWidgets())
+        if (static_cast<const void*>(static_cast<QObject*>(widget)) == sender) view = widget;
+    const bool inWindow = parentWidget() && isVisible();
+    if (inWindow && view && view != mInfoSender) {
+        closeInformationWindow();
+        mInfoWindow = KdInfoPopup::information(tr(kRebootNote), view);
+        mInfoSender = view;
+        KdInfoPopup* shown = mInfoWindow;
+        connect(shown, &UiPopupWindow::closing, this, [this, shown] {
+            if (mInfoWindow == shown) {
+                mInfoWindow = nullptr;
+                mInfoSender = nullptr;
+            }
+        });
+        return;
+    }
+    if (mInfoWindow) mInfoWindow->cancelFadeOut();
+}
+
+bool KdPrmView::event(QEvent* event) {
+    if (event->type() == QEvent::ParentChange && !parentWidget()) closeInformationWindow();
+    return QWidget::event(event);
+}

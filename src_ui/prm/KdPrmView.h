@@ -1,0 +1,97 @@
+#pragma once
+
+#include "CKdPageCatalogue.h"
+#include "CKdPrmManager.h"
+#include "KdInfoPopup.h"
+#include "LObjPtr_.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class KdPrmCellView;
+class LPrmConverter;
+
+// A settings page: one column of 30-point rows, 40 points apart from y = 10, each a title and
+// one value widget bound to one parameter of the session. A page built from a catalogue page asks
+// the session for that page's request table, then creates its rows, so that each widget shows
+// the switcher's value as soon as it is bound.
+//
+// Widgets whose edit takes effect only after a reboot report it with information code 1; the page
+// that is in a window then shows the reboot note next to the widget.
+class KdPrmView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kFirstRowY = 10;
+    static constexpr int kRowPitch = 40; // 30 of row and 10 of gap
+    static constexpr int kWidth = 300;
+    static constexpr int kMinimumHeight = 100;
+    static constexpr int kDefaultValueWidth = 130;
+    // Information codes.
+    static constexpr int kInfoNone = 0;
+    static constexpr int kInfoNeedsReboot = 1;
+    static constexpr const char* kRebootNote = "After saving, the reboot is required to reflect.";
+    // Notification posted for an edit with code 1; its sender is the edited widget (a QObject).
+    static constexpr const char* kInfoReqNeedsReboot = "InfoReqNeedsReboot";
+
+    // A page of the catalogue, or (null) a page without table and rows.
+    explicit KdPrmView(const CKdPageCatalogue::_SPage* page = nullptr, QWidget* parent = nullptr);
+    ~KdPrmView() override;
+
+    const CKdPageCatalogue::_SPage* page() const { return mPage; }
+
+    // Stores the session, requests the page's parameters, creates the rows and grows the page to
+    // hold them. Called once, right after creation; null leaves every widget unbound.
+    void setPrmManager(CKdPrmManager* session);
+    CKdPrmManager* prmManager() const { return mPrmManager; }
+
+    virtual const CKdPrmManager::_SPrmReqInfo* requestPrmTable() const;
+    virtual void createPrmItems();
+    void requestParameters();
+
+    int valueWidth() const { return mValueWidth; }
+    void setValueWidth(int width) { mValueWidth = width; }
+    int cellInformation() const { return mCellInformation; }
+    void setCellInformation(int code) { mCellInformation = code; }
+    // x of every value widget: the page's width less the value width and a margin of 5.
+    int valuePosition() const { return width() - mValueWidth - 5; }
+
+    // Row factories. Each creates the next row (the order of the calls is the order of the rows),
+    // binds its widget to id of the session and returns the row.
+    KdPrmCellView* createPrmCellView(const QString& title);
+    KdPrmCellView* createPopUpButton(const QString& title, long id, const LPrmConverter* converter);
+    KdPrmCellView* createValueBox(const QString& title, long id, const LPrmConverter* converter);
+    KdPrmCellView* createSpinBox(const QString& title, long id, const LPrmConverter* converter,
+                                 const char* unit = nullptr);
+    KdPrmCellView* createNameBox(const QString& title, long id, int length);
+    KdPrmCellView* createExecButton(const QString& title, long id, int waitMs);
+    // One catalogue row with every adjustment the row names (unit box, text width, confirmation,
+    // notification, the hand-built identity and still-memory boxes).
+    KdPrmCellView* createRow(const CKdPageCatalogue::_SRow& row);
+
+    // The reboot note now shown by this page, and the widget it points at.
+    KdInfoPopup* infoWindow() const { return mInfoWindow; }
+    QWidget* infoSender() const { return mInfoSender; }
+    void closeInformationWindow();
+
+    // Posts kInfoReqNeedsReboot with sender when code is kInfoNeedsReboot; other codes do nothing.
+    static void informationRequest(int code, QObject* sender);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void infoReqNeedsReboot(const void* sender);
+    // The row's value widget, moved to the value position and centred in the row.
+    template <class Widget>
+    Widget* placeValueWidget(KdPrmCellView* cell, Widget* widget);
+
+    const CKdPageCatalogue::_SPage* mPage;
+    LObjPtr_<CKdPrmManager> mPrmManager;
+    int mCreatingY = kFirstRowY;
+    int mValueWidth = kDefaultValueWidth;
+    int mCellInformation = kInfoNone;
+    QPointer<KdInfoPopup> mInfoWindow;
+    QPointer<QWidget> mInfoSender;
+    int mNotificationToken = 0;
+};

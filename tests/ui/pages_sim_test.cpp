@@ -1,0 +1,165 @@
+#include "CKdPageCatalogue.h"
+#include "CKdPrmManager.h"
+#include "CKdValueText.h"
+#include "KdPrmCellView.h"
+#include "KdPrmStepper.h"
+#include "KdPrmView.h"
+#include "LSerialPort.h"
+#include "SimProcess.h"
+
+#include <QHash>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+namespace {
+
+using W = CKdPageCatalogue::EWidget;
+
+// The row's value as its widgets show it, in kaldo-ctl's words: the unit after a space, a level
+// beside the number in brackets.
+QString shownText(const KdPrmCellView* cell, const CKdPageCatalogue::_SRow& row) {
+    if (cell->popup()) return cell->popup()->currentText();
+    if (cell->valueBox()) return cell->valueBox()->text();
+    if (cell->nameBox()) return cell->nameBox()->text();
+    if (cell->execButton()) return cell->execButton()->text();
+    const KdPrmSpinBox* spin = cell->spinBox();
+    QString text = spin->textField()->text();
+    if (row.mUnit) text += " " + spin->unitBox()->text();
+    if (row.mUnitConverter) text += " (" + spin->unitBox()->text() + ")";
+    return text;
+}
+
+} // namespace
+
+class PagesSimTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void everyPageShowsTheSwitchersValues_data();
+    void everyPageShowsTheSwitchersValues();
+    void editsReachTheSwitcher();
+
+private:
+    // kaldo-ctl's output on the simulator's link (the session must have let it go).
+    QString ctl(const QStringList& arguments);
+    bool connect();
+
+    std::unique_ptr<SimProcess> mSim;
+    CKdPrmManager mSession;
+    // kaldo-ctl's dump: "ClassName/id" -> value.
+    QHash<QString, QString> mDump;
+};
+
+QString PagesSimTest::ctl(const QStringList& arguments) {
+    QProcess process;
+    process.start(KALDO_CTL_EXE,
+                  QStringList{"--device", QString::fromStdString(mSim->Tty())} + arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+bool PagesSimTest::connect() {
+    auto* port = new LSerialPort(mSim->Tty().c_str());
+    port->SetSpeed(115200);
+    const bool open = port->Open();
+    if (open) mSession.SetDeviceStream(port);
+    LObject::ReleaseObject(port);
+    for (int attempt = 0; open && attempt < 10; ++attempt)
+        if (mSession.IsOnline()) return true;
+    return false;
+}
+
+void PagesSimTest::initTestCase() {
+    mSim = std::make_unique<SimProcess>(std::vector<std::string>{"--serial", "K1PAGE0027"});
+    QVERIFY(!mSim->Tty().empty());
+
+    // "Group/Leaf (Class)" heads each page; rows are "   ID  LABEL   VALUE".
+    QString pageClass;
+    for (const QString& line : ctl({"dump"}).split('\n')) {
+        if (line.endsWith(')') && !line.startsWith(' ')) {
+            pageClass = line.section('(', -1).chopped(1);
+            continue;
+        }
+        const QString id = line.section(' ', 0, 0, QString::SectionSkipEmpty);
+        if (id.isEmpty()) continue;
+        const char* label = CKdPrmManager::PrmLabel(id.toLong());
+        if (!label) continue;
+        const QString title = QString::fromUtf8(label);
+        const int at = line.indexOf(title, line.indexOf(id) + id.size());
+        mDump[pageClass + "/" + id] = line.mid(at + title.size()).trimmed();
+    }
+    QVERIFY2(mDump.size() > 200, "kaldo-ctl dump printed too little");
+    QVERIFY(connect());
+}
+
+void PagesSimTest::cleanupTestCase() {
+    mSession.SetDeviceStream(nullptr);
+    mSim.reset();
+}
+
+void PagesSimTest::everyPageShowsTheSwitchersValues_data() {
+    QTest::addColumn<const CKdPageCatalogue::_SPage*>("page");
+    for (const CKdPageCatalogue::_SPage& page : CKdPageCatalogue::Pages())
+        QTest::newRow(page.mClassName) << &page;
+}
+
+void PagesSimTest::everyPageShowsTheSwitchersValues() {
+    QFETCH(const CKdPageCatalogue::_SPage*, page);
+    KdPrmView view(page);
+    view.setPrmManager(&mSession);
+    const QList<KdPrmCellView*> cells = view.findChildren<KdPrmCellView*>();
+    QCOMPARE(cells.size(), int(page->mRows.size()));
+    for (int i = 0; i < cells.size(); ++i) {
+        const CKdPageCatalogue::_SRow& row = page->mRows[i];
+        const QString shown = shownText(cells[i], row);
+        const QString key = QString::fromUtf8(page->mClassName) + "/" + QString::number(row.mPrmID);
+        QVERIFY2(mDump.contains(key), qPrintable(key));
+        QCOMPARE(shown, mDump[key]);
+        QCOMPARE(shown, QString::fromUtf8(CKdValueText::RowText(mSession, row).CString()));
+    }
+}
+
+void PagesSimTest::editsReachTheSwitcher() {
+    {
+        KdPrmView cut(CKdPageCatalogue::FindPage("Mix/Effect/Cut/Mix"));
+        cut.setPrmManager(&mSession);
+        KdPrmPopUpButton* type = cut.findChild<KdPrmCellView*>()->popup();
+        emit type->activated(type->findText("Off"));
+
+        KdPrmView noSignal(CKdPageCatalogue::FindPage("Input/No Signal"));
+        noSignal.setPrmManager(&mSession);
+        KdPrmSpinBox* red = noSignal.findChildren<KdPrmCellView*>()[1]->spinBox();
+        const int before = red->textField()->text().toInt();
+        red->stepper()->upButton()->click();
+
+        KdPrmView names(CKdPageCatalogue::FindPage("SNMP/Trap/Name"));
+        names.setPrmManager(&mSession);
+        KdPrmNameBox* contact = names.findChildren<KdPrmCellView*>().last()->nameBox();
+        contact->setText("Rack 3, Studio B");
+        emit contact->editingFinished();
+
+        KdPrmView sync(CKdPageCatalogue::FindPage("System/Sync"));
+        sync.setPrmManager(&mSession);
+        QLineEdit* phase = sync.findChildren<KdPrmCellView*>()[2]->spinBox()->textField();
+        phase->setText("100");
+        emit phase->editingFinished();
+
+        // Every write is answered before the link is handed over.
+        mSession.RequestParameter(120, 1, CKdPrmManager::kRequestWaitMs);
+        mSession.SetDeviceStream(nullptr);
+        QCOMPARE(
+            ctl({"get", "218", "121", "412"}),
+            QString("218 Cut Type: Off\n121 No Signal Color R: %1\n412 Sync H Phase: 100 pix\n")
+                .arg(before + 1));
+        QCOMPARE(ctl({"get-text", "830", "64"}), "Rack 3, Studio B\n");
+    }
+    QVERIFY(connect());
+}
+
+QTEST_MAIN(PagesSimTest)
+#include "pages_sim_test.moc"

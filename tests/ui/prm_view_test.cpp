@@ -1,0 +1,212 @@
+#include "KdPrmStepper.h"
+#include "LNotificationCenter.h"
+#include "PrmTestSession.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QToolButton>
+
+namespace {
+
+// The Tab stops of the page from its first, as the accessible names of the widgets.
+QStringList tabChain(KdPrmView* page) {
+    QStringList names;
+    QWidget* first = page->nextInFocusChain();
+    while (first != page && !(first->focusPolicy() & Qt::TabFocus))
+        first = first->nextInFocusChain();
+    for (QWidget* w = first; w && w != page; w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(page) && page->isAncestorOf(w))
+            names << w->accessibleName();
+    return names;
+}
+
+} // namespace
+
+class PrmViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void heightFollowsTheRows_data();
+    void heightFollowsTheRows();
+    void rowsAndValueColumn();
+    void withoutSessionNothingIsAsked();
+    void accessibleNamesAndTabOrder();
+    void rebootNoteOnePerWidget();
+    void rebootNoteOnlyForMarkedRows_data();
+    void rebootNoteOnlyForMarkedRows();
+    void rebootNoteWithoutViewOrWindow();
+    void rebootNoteGoesWithThePage();
+};
+
+void PrmViewTest::heightFollowsTheRows_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("height");
+    QTest::newRow("8 rows") << "ROI/Setting" << 330;
+    QTest::newRow("2 rows keep the minimum") << "Mix/Effect/Cut/Mix" << 100;
+    QTest::newRow("presets 1-4") << "ROI/Preset 1-4" << 650;
+    QTest::newRow("presets 5-8") << "ROI/Preset 5-8" << 650;
+    QTest::newRow("12 rows") << "USB Only/IP" << 490;
+}
+
+void PrmViewTest::heightFollowsTheRows() {
+    QFETCH(QString, page);
+    QFETCH(int, height);
+    PrmTestSession t;
+    KdPrmView* view = t.open(page.toUtf8());
+    QCOMPARE(view->height(), height);
+    QCOMPARE(view->width(), 300);
+}
+
+void PrmViewTest::rowsAndValueColumn() {
+    PrmTestSession t;
+    // Rows at 10 + 40n; values at 300 less the value width (130) less 5, centred in the row.
+    KdPrmView* general = t.open("Mix/Effect/General");
+    const QList<KdPrmCellView*> rows = general->findChildren<KdPrmCellView*>();
+    QCOMPARE(rows.size(), 12);
+    for (int n = 0; n < rows.size(); ++n) {
+        QCOMPARE(rows[n]->geometry(), QRect(5, 10 + 40 * n, 295, 30));
+        QWidget* value = rows[n]->valueWidget();
+        QCOMPARE(value->x(), 165);
+        QCOMPARE(value->width(), rows[n]->execButton() ? 100 : 130);
+        QCOMPARE(value->y() * 2 + value->height(), 30);
+    }
+    // Output's values are 120 wide.
+    KdPrmView* output = t.open("Output/Main/Sub");
+    QCOMPARE(output->valuePosition(), output->width() - 125);
+    QCOMPARE(output->findChild<KdPrmPopUpButton*>()->width(), 120);
+
+    // On every page the titles end left of one column of values.
+    for (const CKdPageCatalogue::_SPage& p : CKdPageCatalogue::Pages()) {
+        KdPrmView page(&p);
+        page.setPrmManager(&t.session);
+        for (KdPrmCellView* row : page.findChildren<KdPrmCellView*>()) {
+            QCOMPARE(row->valueWidget()->x(), page.valuePosition());
+            QVERIFY2(row->label()->geometry().right() < page.valuePosition(), p.mClassName);
+            QCOMPARE(row->geometry().right(), page.width() - 1);
+        }
+    }
+}
+
+void PrmViewTest::withoutSessionNothingIsAsked() {
+    KdPrmView page(CKdPageCatalogue::FindPage("System/General"));
+    page.setPrmManager(nullptr);
+    KdPrmCellView* row = page.findChild<KdPrmCellView*>();
+    QVERIFY(row && row->popup());
+    QCOMPARE(row->popup()->count(), 0);
+}
+
+void PrmViewTest::accessibleNamesAndTabOrder() {
+    PrmTestSession t;
+    // Value boxes are no Tab stops; spin boxes are reached at their text fields.
+    KdPrmView* page = t.open("USB Only/Others");
+    QCOMPARE(tabChain(page), QStringList({"Login Name", "Password", "System Reboot",
+                                          "Factory Reset", "Parameter Save"}));
+    page = t.open("Mix/Effect/General");
+    QCOMPARE(tabChain(page),
+             QStringList({"Transition Value", "Video Fade Value", "Audio Fade Value", "Main In Sw",
+                          "Sub In Sw", "MODE Sw", "M/E Type", "Auto Transition Time",
+                          "Auto Fade Time", "MODE Sw Assign", "FADER Assign", "FADER Direction"}));
+    for (KdPrmCellView* row : page->findChildren<KdPrmCellView*>())
+        QCOMPARE(row->valueWidget()->accessibleName(), row->title());
+}
+
+void PrmViewTest::rebootNoteOnePerWidget() {
+    PrmTestSession t;
+    KdPrmView* page = t.open("SNTP/Server");
+    QLineEdit* first = t.row("SNTP Server Address 1st")->spinBox()->textField();
+    QLineEdit* second = t.row("SNTP Server Address 2nd")->spinBox()->textField();
+
+    t.row("SNTP Server Address 1st")->spinBox()->editedInformation();
+    QPointer<KdInfoPopup> note = page->infoWindow();
+    QVERIFY(note && note->isVisible());
+    QCOMPARE(page->infoSender(), first);
+    QCOMPARE(note->text(), "After saving, the reboot is required to reflect.");
+    // The arrow points down at the field: the note sits above it, centred.
+    const QRect field(first->mapToGlobal(QPoint(0, 0)), first->size());
+    QCOMPARE(note->geometry().bottom() + 1, field.top());
+    QVERIFY(qAbs(note->geometry().center().x() - field.center().x()) <= 1);
+
+    t.row("SNTP Server Address 1st")->spinBox()->editedInformation();
+    QCOMPARE(page->infoWindow(), note.data());
+
+    t.row("SNTP Server Address 2nd")->spinBox()->editedInformation();
+    QVERIFY(page->infoWindow() != note.data());
+    QCOMPARE(page->infoSender(), second);
+    QTRY_VERIFY(!note); // the first fades out and goes
+
+    // A note that closes by itself clears the page's state; the next edit opens a new one.
+    page->infoWindow()->close();
+    QVERIFY(!page->infoWindow() && !page->infoSender());
+    t.row("SNTP Server Address 2nd")->spinBox()->editedInformation();
+    QVERIFY(page->infoWindow());
+}
+
+void PrmViewTest::rebootNoteOnlyForMarkedRows_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<bool>("note");
+    QTest::newRow("panel lock") << "System/Panel/UDP"
+                                << "Panel Lock" << false;
+    QTest::newRow("udp mode") << "System/Panel/UDP"
+                              << "UDP Units Link Mode" << true;
+    QTest::newRow("trap") << "SNMP/Trap/Name"
+                          << "SNMP Power On Trap" << false;
+    QTest::newRow("community") << "SNMP/Trap/Name"
+                               << "SNMP Community Name" << true;
+    QTest::newRow("frame rate") << "System/General"
+                                << "System Frame Rate" << true;
+    QTest::newRow("ip") << "USB Only/IP"
+                        << "Subnet Mask 3rd" << true;
+    QTest::newRow("login") << "USB Only/Others"
+                           << "Login Name" << false;
+}
+
+void PrmViewTest::rebootNoteOnlyForMarkedRows() {
+    QFETCH(QString, page);
+    QFETCH(QString, row);
+    QFETCH(bool, note);
+    PrmTestSession t;
+    KdPrmView* view = t.open(page.toUtf8());
+    KdPrmCellView* cell = t.row(row);
+    if (cell->popup())
+        emit cell->popup()->activated(cell->popup()->currentIndex());
+    else if (cell->spinBox())
+        cell->spinBox()->stepper()->upButton()->click();
+    else
+        QTest::keyClicks(cell->nameBox(), "x");
+    QCOMPARE(view->infoWindow() != nullptr, note);
+}
+
+void PrmViewTest::rebootNoteWithoutViewOrWindow() {
+    PrmTestSession t;
+    KdPrmView* page = t.open("SNTP/Server");
+    KdPrmSpinBox* box = t.row("SNTP Server Address 1st")->spinBox();
+    box->editedInformation();
+    KdInfoPopup* note = page->infoWindow();
+    note->setWindowOpacity(0.4); // as while fading
+
+    // A sender that is no view opens nothing and keeps the note from fading.
+    static const int notAView = 0;
+    LNotificationCenter::Default().Post(KdPrmView::kInfoReqNeedsReboot, &notAView);
+    QCOMPARE(page->infoWindow(), note);
+    QCOMPARE(note->windowOpacity(), 1.0);
+
+    // A page in no window shows nothing.
+    KdPrmView loose(CKdPageCatalogue::FindPage("SNTP/Server"));
+    loose.setPrmManager(&t.session);
+    loose.findChild<KdPrmSpinBox*>()->editedInformation();
+    QVERIFY(!loose.infoWindow());
+}
+
+void PrmViewTest::rebootNoteGoesWithThePage() {
+    PrmTestSession t;
+    KdPrmView* page = t.open("System/General");
+    emit t.row("System Frame Rate")->popup()->activated(0);
+    QPointer<KdInfoPopup> note = page->infoWindow();
+    QVERIFY(note);
+    delete t.scroll->takeWidget(); // another page replaces it
+    QTRY_VERIFY(!note);
+}
+
+QTEST_MAIN(PrmViewTest)
+#include "prm_view_test.moc"

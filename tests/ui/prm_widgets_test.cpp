@@ -1,0 +1,375 @@
+#include "KdPrmSpinUnitBox.h"
+#include "KdPrmStepper.h"
+#include "LNotificationCenter.h"
+#include "PrmTestSession.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QToolButton>
+#include <QWheelEvent>
+
+namespace {
+
+using Bytes = PrmTestSession::Bytes;
+using Wires = PrmTestSession::Wires;
+
+// A wheel event of delta notches at pos of widget; inverted as under natural scrolling.
+bool wheel(QWidget* widget, QPoint pos, double notches, bool inverted = false) {
+    QWheelEvent event(pos, widget->mapToGlobal(pos), QPoint(),
+                      QPoint(0, static_cast<int>(notches * 120)), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, inverted);
+    QApplication::sendEvent(widget, &event);
+    return event.isAccepted();
+}
+
+QStringList items(QComboBox* box) {
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
+}
+
+} // namespace
+
+class PrmWidgetsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void stepperStepsOnceAndStopsAtTheLimit();
+    void wheelSteps_data();
+    void wheelSteps();
+    void wheelOutsideTheTextScrollsThePage();
+    void textEntryLimitsAndCommit_data();
+    void textEntryLimitsAndCommit();
+    void popUpItemsComeFromTheRange();
+    void popUpChoiceSendsOnlyAChange();
+    void nameBoxSendsOnlyAChangedText();
+    void execConfirmation();
+    void stillCaptureReadsThePageAgainAfterItsWait();
+    void identityAndStillMemoryBoxes();
+    void audioLevelUnitFollowsTheValue();
+    void valueBoxColoursFollowThePalette();
+    void valueChangedElsewhereShowsWhenReadAgain();
+};
+
+void PrmWidgetsTest::stepperStepsOnceAndStopsAtTheLimit() {
+    PrmTestSession t;
+    t.device.memory[500] = 254;
+    KdPrmView* page = t.open("SNTP/Server");
+    KdPrmSpinBox* box = t.row("SNTP Server Address 1st")->spinBox();
+    QCOMPARE(box->textField()->text(), "254");
+
+    box->stepper()->upButton()->click();
+    QCOMPARE(box->textField()->text(), "255");
+    Wires sent = t.sent();
+    QCOMPARE(sent, t.oneSet(sent, 500, {255}));
+    QVERIFY(page->infoWindow()); // the reboot note
+
+    page->closeInformationWindow();
+    box->stepper()->upButton()->click(); // at the top of 0..255
+    QCOMPARE(box->textField()->text(), "255");
+    QVERIFY(t.sent().empty());
+    QVERIFY(!page->infoWindow());
+
+    box->stepper()->downButton()->click();
+    sent = t.sent();
+    QCOMPARE(sent, t.oneSet(sent, 500, {254}));
+}
+
+void PrmWidgetsTest::wheelSteps_data() {
+    QTest::addColumn<double>("notches");
+    QTest::addColumn<bool>("inverted");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("0.3 moves by 1") << 0.3 << false << 101;
+    QTest::newRow("2.7 moves by 2") << 2.7 << false << 102;
+    QTest::newRow("-0.1 moves by -1") << -0.1 << false << 99;
+    QTest::newRow("0 does nothing") << 0.0 << false << 100;
+    QTest::newRow("natural scrolling up still increases") << -1.0 << true << 101;
+}
+
+void PrmWidgetsTest::wheelSteps() {
+    QFETCH(double, notches);
+    QFETCH(bool, inverted);
+    QFETCH(int, shown);
+    PrmTestSession t;
+    t.device.memory[121] = 100;
+    t.open("Input/No Signal");
+    KdPrmSpinBox* box = t.row("No Signal Color R")->spinBox();
+
+    QVERIFY(wheel(box, box->textField()->geometry().center(), notches, inverted));
+    QCOMPARE(box->textField()->text(), QString::number(shown));
+    const Wires sent = t.sent();
+    if (shown == 100)
+        QVERIFY(sent.empty());
+    else
+        QCOMPARE(sent, t.oneSet(sent, 121, {uint8_t(shown)}));
+}
+
+void PrmWidgetsTest::wheelOutsideTheTextScrollsThePage() {
+    PrmTestSession t;
+    t.device.memory[175] = 7;
+    t.open("ROI/General");
+    KdPrmSpinBox* box = t.row("ROI Preset Auto Time")->spinBox();
+    // Over the stepper and the unit the event goes on to the page; over a pop-up it goes nowhere.
+    QVERIFY(!wheel(box, box->stepper()->geometry().center(), 1));
+    QVERIFY(!wheel(box, box->unitBox()->geometry().center(), 1));
+    QComboBox* popup = t.row("ROI Preset Call Number")->popup();
+    const int index = popup->currentIndex();
+    QVERIFY(wheel(popup, popup->rect().center(), -1));
+    QCOMPARE(popup->currentIndex(), index);
+    QCOMPARE(box->textField()->text(), "7");
+    QVERIFY(t.sent().empty());
+}
+
+void PrmWidgetsTest::textEntryLimitsAndCommit_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<long>("id");
+    QTest::addColumn<Bytes>("wire"); // empty: nothing sent
+    // "Sync H Phase" shows four times the stored value: a typed 100 stores 25.
+    QTest::newRow("x4") << "System/Sync"
+                        << "Sync H Phase"
+                        << "100"
+                        << "100" << 412L << Bytes{25, 0};
+    QTest::newRow("x4 rounds down to what it stores") << "System/Sync"
+                                                      << "Sync H Phase"
+                                                      << "103"
+                                                      << "100" << 412L << Bytes{25, 0};
+    QTest::newRow("limited to the range") << "System/Sync"
+                                          << "Sync V Phase"
+                                          << "5"
+                                          << "100" << 414L << Bytes{100, 0};
+    QTest::newRow("tenths") << "ROI/General"
+                            << "ROI Move Damp Time"
+                            << "1.5"
+                            << "1.5" << 179L << Bytes{15};
+    QTest::newRow("negative") << "ROI/Setting"
+                              << "Layer [1] ROI H Position"
+                              << "-960"
+                              << "-960" << 182L << Bytes{0x40, 0xFC};
+    QTest::newRow("same value sends nothing") << "Input/No Signal"
+                                              << "No Signal Color G"
+                                              << "16"
+                                              << "16" << 122L << Bytes{};
+}
+
+void PrmWidgetsTest::textEntryLimitsAndCommit() {
+    QFETCH(QString, page);
+    QFETCH(QString, row);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(long, id);
+    QFETCH(Bytes, wire);
+    PrmTestSession t;
+    t.device.memory[122] = 16;
+    t.device.memory[414] = 200;
+    t.open(page.toUtf8());
+    QLineEdit* field = t.row(row)->spinBox()->textField();
+
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "x9999999999"); // a letter is refused, then at most 8 characters
+    QCOMPARE(field->text(), "99999999");
+    field->selectAll();
+    QTest::keyClicks(field, typed);
+    QCOMPARE(field->text(), typed);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(field->text(), shown);
+    const Wires sent = t.sent();
+    if (wire.empty())
+        QVERIFY(sent.empty());
+    else
+        QCOMPARE(sent, t.oneSet(sent, id, wire));
+}
+
+void PrmWidgetsTest::popUpItemsComeFromTheRange() {
+    PrmTestSession t;
+    t.open("System/General");
+    QCOMPARE(items(t.row("System HDCP Mode")->popup()), QStringList({"Off", "On"}));
+    QCOMPARE(t.row("System Frame Rate")->popup()->count(), 14);
+    t.open("Mix/Effect/Cut/Mix");
+    QCOMPARE(items(t.row("Cut Type")->popup()), QStringList({"Normal", "Backup Sw", "Off"}));
+}
+
+void PrmWidgetsTest::popUpChoiceSendsOnlyAChange() {
+    PrmTestSession t;
+    t.device.memory[403] = 1;
+    KdPrmView* page = t.open("System/General");
+    KdPrmPopUpButton* hdcp = t.row("System HDCP Mode")->popup();
+    QCOMPARE(hdcp->currentText(), "On");
+
+    // Choosing the item already shown sends nothing but still shows the reboot note.
+    emit hdcp->activated(1);
+    QVERIFY(t.sent().empty());
+    QVERIFY(page->infoWindow());
+    QCOMPARE(page->infoSender(), hdcp);
+
+    emit hdcp->activated(0);
+    const Wires sent = t.sent();
+    QCOMPARE(sent, t.oneSet(sent, 403, {0}));
+    QCOMPARE(hdcp->currentText(), "Off");
+
+    // "Cut Type" Off travels as 255.
+    t.open("Mix/Effect/Cut/Mix");
+    emit t.row("Cut Type")->popup()->activated(2);
+    const Wires cut = t.sent();
+    QCOMPARE(cut, t.oneSet(cut, 218, {255}));
+}
+
+void PrmWidgetsTest::nameBoxSendsOnlyAChangedText() {
+    PrmTestSession t;
+    memcpy(t.device.memory + 620, "public", 6);
+    KdPrmView* page = t.open("SNMP/Trap/Name");
+    KdPrmNameBox* box = t.row("SNMP Community Name")->nameBox();
+    QCOMPARE(box->text(), "public");
+
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(t.sent().empty());
+
+    box->selectAll();
+    QTest::keyClicks(box, "Rack\t3"); // the tab is refused
+    QCOMPARE(box->text(), "Rack3");
+    QVERIFY(page->infoWindow()); // each keystroke reports the edit
+    QTest::keyClick(box, Qt::Key_Return);
+    // The 64 characters go in pieces of 32, padded with zeros.
+    const Wires sent = t.sent();
+    Bytes first(32, 0);
+    memcpy(first.data(), "Rack3", 5);
+    QCOMPARE(sent.size(), size_t(2));
+    QCOMPARE(sent[0], t.set(sent[0][3], 620, first));
+    QCOMPARE(sent[1], t.set(sent[1][3], 652, Bytes(32, 0)));
+    QCOMPARE(box->text(), "Rack3");
+}
+
+void PrmWidgetsTest::execConfirmation() {
+    PrmTestSession t;
+    t.open("USB Only/Others");
+    int reboots = 0;
+    const int token = LNotificationCenter::Default().AddObserver(
+        "KdRebootReqNotification", [&](const LNotification&) { ++reboots; });
+
+    auto answer = [&](const char* row, const char* button) {
+        KdPrmExecButton* exec = t.row(row)->execButton();
+        exec->click();
+        QMessageBox* alert = exec->confirmAlert();
+        QVERIFY(alert);
+        QCOMPARE(alert->text(), "Conformation");
+        QList<QAbstractButton*> buttons = alert->buttons();
+        QStringList titles;
+        for (QAbstractButton* b : buttons)
+            titles << b->text();
+        QVERIFY(titles.contains("OK") && titles.contains("Cancel"));
+        for (QAbstractButton* b : buttons)
+            if (b->text() == button) b->click();
+        QTRY_VERIFY(!exec->confirmAlert());
+        QTest::qWait(20); // an accepted command runs on the next turn of the event loop
+    };
+
+    answer("Factory Reset", "Cancel");
+    QVERIFY(t.sent().empty());
+    QCOMPARE(t.row("Factory Reset")->execButton()->confirmation(),
+             "Are you sure you want to factory reset?");
+    answer("Factory Reset", "OK");
+    Wires sent = t.sent();
+    QVERIFY(!sent.empty());
+    QCOMPARE(sent.front(), t.set(sent.front()[3], 999, {1}));
+    // Then the page is read again: requests only.
+    for (size_t i = 1; i < sent.size(); ++i)
+        QCOMPARE(sent[i][2], uint8_t(0x10));
+
+    answer("System Reboot", "Cancel");
+    QCOMPARE(reboots, 0);
+    answer("System Reboot", "OK");
+    QCOMPARE(reboots, 1);
+    QVERIFY(t.sent().empty()); // the main window reboots; the button sends nothing itself
+    LNotificationCenter::Default().RemoveObserver(token);
+
+    // "Parameter Save" needs no confirmation.
+    t.row("Parameter Save")->execButton()->click();
+    sent = t.sent();
+    QCOMPARE(sent.front(), t.set(sent.front()[3], 1000, {1}));
+}
+
+void PrmWidgetsTest::stillCaptureReadsThePageAgainAfterItsWait() {
+    PrmTestSession t;
+    t.open("Still/Capture/Erase");
+    QElapsedTimer clock;
+    clock.start();
+    t.row("Still Capture")->execButton()->click();
+    QVERIFY(clock.elapsed() >= 500);
+    const Wires sent = t.sent();
+    QCOMPARE(sent.size(), size_t(2));
+    QCOMPARE(sent[0], t.set(sent[0][3], 132, {1}));
+    QCOMPARE(sent[1], ScriptedPeer::Response(0x10, sent[1][3], {130, 0, 9}));
+}
+
+void PrmWidgetsTest::identityAndStillMemoryBoxes() {
+    PrmTestSession t;
+    const uint8_t mac[] = {0, 26, 43, 60, 77, 94};
+    memcpy(t.device.memory + 970, mac, 6);
+    memcpy(t.device.memory + 980, "K1TEST0042", 10);
+    t.device.memory[990] = 0x05;
+    t.device.memory[991] = 0x01;
+    t.open("USB Only/Others");
+    QCOMPARE(t.row("MAC Address")->valueBox()->text(), "00:1a:2b:3c:4d:5e");
+    QCOMPARE(t.row("Serial Number")->valueBox()->text(), "K1TEST0042");
+    QCOMPARE(t.row("Software Version")->valueBox()->text(), "05.01");
+    QVERIFY(t.row("MAC Address")->valueBox()->isReadOnly());
+
+    const uint8_t still[] = {1, 0, 0, 5};
+    memcpy(t.device.memory + 135, still, 4);
+    t.open("Still/Capture/Erase");
+    QCOMPARE(t.row("Still Memory")->valueBox()->text(), "*--*");
+}
+
+void PrmWidgetsTest::audioLevelUnitFollowsTheValue() {
+    PrmTestSession t;
+    t.device.memory[141] = 100;
+    t.open("Audio/Main/Sub/Output");
+    KdPrmSpinBox* box = t.row("Main In Audio Level")->spinBox();
+    QCOMPARE(box->textField()->text(), "100");
+    QCOMPARE(box->unitBox()->text(), "0.0 dB");
+    box->stepper()->downButton()->click();
+    QCOMPARE(box->unitBox()->text(), "-0.2 dB");
+    QCOMPARE(t.row("Output Audio Level")->spinBox()->unitBox()->text(), "-INF");
+}
+
+void PrmWidgetsTest::valueBoxColoursFollowThePalette() {
+    PrmTestSession t;
+    t.open("Input/Main");
+    KdPrmValueBox* box = t.row("Main In Format")->valueBox();
+    QCOMPARE(box->palette().color(QPalette::Base), QColor(242, 236, 193));
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+    QTRY_COMPARE(box->palette().color(QPalette::Base), QColor(30, 25, 20));
+    QApplication::setPalette(light);
+    QTRY_COMPARE(box->palette().color(QPalette::Base), QColor(242, 236, 193));
+}
+
+void PrmWidgetsTest::valueChangedElsewhereShowsWhenReadAgain() {
+    PrmTestSession t;
+    t.device.memory[120] = 0;
+    KdPrmView* page = t.open("Input/No Signal");
+    QComboBox* mode = t.row("No Signal Mode")->popup();
+    QCOMPARE(mode->currentText(), "Color");
+
+    t.device.memory[120] = 1; // the front panel
+    t.device.memory[123] = 42;
+    page->requestParameters();
+    t.session.Service();
+    QCOMPARE(mode->currentText(), "Freeze");
+    QCOMPARE(t.row("No Signal Color B")->spinBox()->textField()->text(), "42");
+    QVERIFY(t.sent().size() == 1); // the one request, and no write back
+}
+
+QTEST_MAIN(PrmWidgetsTest)
+#include "prm_widgets_test.moc"
