@@ -80,7 +80,7 @@ void PagesSimTest::initTestCase() {
 
     // "Group/Leaf (Class)" heads each page; rows are "   ID  LABEL   VALUE".
     QString pageClass;
-    for (const QString& line : ctl({"dump"}).split('\n')) {
+    for (const QString& line : ctl({"dump", "--show-secrets"}).split('\n')) {
         if (line.endsWith(')') && !line.startsWith(' ')) {
             pageClass = line.section('(', -1).chopped(1);
             continue;
