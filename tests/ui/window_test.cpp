@@ -155,6 +155,31 @@ private slots:
         QVERIFY(notice->text().contains("kaldo-sim"));
     }
 
+#ifdef KALDO_UI_UPDATE
+    void UnplugDuringAnUpdateWaitsForTheUpdateWindow() {
+        SimProcess sim({});
+        qputenv("KALDO_DEVICE_DIR", sim.DeviceDir().c_str());
+        KdMainWindow window;
+        window.show();
+        QTRY_VERIFY(window.prmManager());
+        window.updateButton()->click();
+        QVERIFY(window.isUpdateWindowOpen());
+
+        // The update window hears of the removal at once and closes itself; until it is gone
+        // the table keeps the devices of the moment the update began.
+        QCOMPARE(sim.Terminate(), 0);
+        QElapsedTimer clock;
+        clock.start();
+        while (window.isUpdateWindowOpen() && clock.elapsed() < 5000) {
+            QCOMPARE(window.devListView()->rowCount(), 1);
+            QTest::qWait(10);
+        }
+        QVERIFY(!window.isUpdateWindowOpen());
+        QTRY_COMPARE(window.devListView()->rowCount(), 0);
+        QVERIFY(!window.currentDevice());
+    }
+#endif
+
     void RebootAndWakeReopen() {
         PtyPeer peer;
         KdMainWindow window;
