@@ -26,9 +26,14 @@ int64_t LIOService::UdevSessionID(const LUdevDevice& device) {
     const int64_t bus = device.IntProperty("BUSNUM", 0);
     const int64_t address = device.IntProperty("DEVNUM", 0);
     if (bus <= 0 || address <= 0) return 0;
-    const int64_t initialized = device.IntProperty("USEC_INITIALIZED", 0);
-    return ((initialized & ((int64_t(1) << 46) - 1)) << 15) | ((bus & 0xFF) << 7) |
-           (address & 0x7F);
+    // FNV-1a of the sysfs path. The kernel gives every attachment a new device number, so path,
+    // bus and number tell attachments apart; udev's own values (USEC_INITIALIZED) are not
+    // used, as a device listed before udev has finished with it does not carry them yet.
+    const LString path = device.Syspath();
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (const char* c = path; *c; ++c)
+        hash = (hash ^ uint8_t(*c)) * 0x100000001b3u;
+    return int64_t(hash & ((uint64_t(1) << 46) - 1)) << 15 | (bus & 0xFF) << 7 | (address & 0x7F);
 }
 
 void LIOService::SetValue(const char* key, const char* value) {

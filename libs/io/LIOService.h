@@ -38,8 +38,9 @@ public:
     // The entry of a USB device (devtype "usb_device"). Its session identifier comes from
     // properties that a removal event carries too, so an added and a removed device agree.
     static LIOService FromUdevDevice(const LUdevDevice& device);
-    // A 64-bit identifier unique per attachment: bus and device number, and the time udev
-    // initialised the device when known. Bits 61-63 stay clear; 0 without bus or device number.
+    // A 64-bit identifier unique per attachment, from values that the enumeration, the add and
+    // the remove event all carry: sysfs path, bus and device number. Bits 61-63 stay clear; 0
+    // without bus or device number.
     static int64_t UdevSessionID(const LUdevDevice& device);
 
     void SetValue(const char* key, const char* value);

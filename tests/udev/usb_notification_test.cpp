@@ -157,7 +157,6 @@ TEST_F(UsbNotificationTest, AttachedSwitchersAreReportedDuringStart) {
     EXPECT_EQ(device->mInfo.vendorName, "Kaldo Systems");
     EXPECT_EQ(device->mInfo.productName, "KALDO-1");
     EXPECT_EQ(device->mInfo.locationID, 0x01200000u);
-    EXPECT_EQ(device->mSessionID, (int64_t(1000) << 15) | (1 << 7) | 5);
     EXPECT_EQ(device->BsdPath(), "/dev/ttyACM0");
     EXPECT_EQ(mNotification->DeviceAtIndex(-1), nullptr);
     EXPECT_EQ(mNotification->DeviceAtIndex(3), nullptr);
@@ -197,6 +196,26 @@ TEST_F(UsbNotificationTest, ArrivalsAndRemovalsKeepTheListInArrivalOrder) {
     EXPECT_TRUE(held->mRemoved);
     EXPECT_EQ(held->mInfo.serialNumber, "K1A0001");
     EXPECT_EQ(ListedSerials(), (Texts{"K1A0002"}));
+}
+
+// A switcher listed before udev has finished with it gets its add event later, with udev's
+// values (USEC_INITIALIZED) added: it is still one attachment, and its removal leaves nothing.
+TEST_F(UsbNotificationTest, ASwitcherSeenBeforeUdevFinishedIsListedOnce) {
+    const MockUsb early{.port = 2, .address = 5, .tty = "ttyACM0"};
+    Plug(early);
+    Start();
+    EXPECT_EQ(ListedSerials(), (Texts{"K1A0001"}));
+
+    const std::string path = "/sys" + early.Path();
+    umockdev_testbed_set_property(mTestbed, path.c_str(), "USEC_INITIALIZED", "123456");
+    umockdev_testbed_uevent(mTestbed, path.c_str(), "add");
+    PumpUntil(2, 300);
+    EXPECT_EQ(mEvents, (Texts{"+K1A0001"}));
+
+    Unplug(early);
+    PumpUntil(2);
+    EXPECT_EQ(mEvents, (Texts{"+K1A0001", "-K1A0001"}));
+    EXPECT_EQ(ListedSerials(), Texts());
 }
 
 TEST_F(UsbNotificationTest, VirtualDevicesShareTheLiveListInArrivalOrder) {
