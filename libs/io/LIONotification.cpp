@@ -21,6 +21,8 @@ std::vector<LIOService> UdevServices(const LUdev& context, const LIOService& mat
 }
 } // namespace
 
+LIONotification::LIONotification(const LIOService& matching) : mMatching(matching) {}
+
 LIONotification::~LIONotification() {
     mRecords.Stop();
     mRunLoopSource.RemoveRunLoopSource();

@@ -25,7 +25,9 @@ public:
                                       void* more) = 0;
     };
 
-    LIONotification() = default;
+    // matching: the dictionary that manual entries take their identity from before the
+    // notification is armed (SetMatchingInfo replaces it).
+    explicit LIONotification(const LIOService& matching = LIOService());
     virtual ~LIONotification();
     LIONotification(const LIONotification&) = delete;
     LIONotification& operator=(const LIONotification&) = delete;
@@ -41,8 +43,9 @@ public:
     // records in name order) before it returns. False when udev cannot be watched.
     bool SetMatchingInfo(const LIOService& matching);
     // Reports a device reached through a serial node opened as it is, identified by the
-    // matching dictionary's values and by the path as its serial number. Returns its session
-    // identifier, or 0 without a path or before SetMatchingInfo.
+    // matching dictionary's values and by the path as its serial number. Needs no arming, and
+    // looks at nothing else (neither udev nor the record directory). Returns its session
+    // identifier, or 0 without a path or a matching dictionary.
     int64_t AddManualDevice(const char* path);
 
     // The matching devices present now, udev devices first, then records.

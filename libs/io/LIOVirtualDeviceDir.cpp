@@ -3,6 +3,8 @@
 #include "LUdevDevice.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -37,16 +38,48 @@ constexpr RecordKey kRecordKeys[] = {
 };
 
 bool MakeDirectories(const std::string& path) {
+    if (path.empty()) return false;
     for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         std::string part = path.substr(0, slash);
         if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
         if (slash == std::string::npos) return true;
     }
 }
+
+// Up to kMaxRecordSize + 1 bytes of a regular file; false for anything else. The open does not
+// block (a FIFO would), and a device or link is not opened at all.
+bool ReadSmallFile(const char* path, std::string& text, int& descriptor) {
+    descriptor = open(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    struct stat info {};
+    if (descriptor < 0 || fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    text.resize(kMaxRecordSize + 1);
+    size_t length = 0;
+    for (ssize_t count; length < text.size() &&
+                        (count = read(descriptor, text.data() + length, text.size() - length)) > 0;)
+        length += size_t(count);
+    text.resize(length);
+    return true;
+}
+
+// A publisher holds its record locked for as long as it lives. When the lock is free, the
+// record is stale: it is deleted, unless the name meanwhile belongs to a newer record.
+bool IsStale(const char* path, int descriptor) {
+    if (flock(descriptor, LOCK_SH | LOCK_NB) != 0) return false;
+    struct stat opened {
+    }, named{};
+    if (fstat(descriptor, &opened) == 0 && lstat(path, &named) == 0 &&
+        opened.st_ino == named.st_ino && opened.st_dev == named.st_dev)
+        unlink(path);
+    return true;
+}
 } // namespace
 
 LIOVirtualDeviceDir::LIOVirtualDeviceDir(const char* path)
-    : mPath(path ? LString(path) : DefaultPath()) {}
+    : mPath(path ? LString(path) : DefaultPath()) {
+    const LString base = FallbackBase();
+    if (!path && strncmp(mPath, base, base.Length()) == 0 && mPath.CString()[base.Length()] == '/')
+        mPrivateBase = base;
+}
 
 LIOVirtualDeviceDir::~LIOVirtualDeviceDir() {
     Stop();
@@ -60,8 +93,24 @@ LString LIOVirtualDeviceDir::DefaultPath() {
     if (runtimeDir && *runtimeDir)
         path.Format("%s/kaldo/devices", runtimeDir);
     else
-        path.Format("/tmp/kaldo-%u/devices", unsigned(getuid()));
+        path.Format("%s/devices", FallbackBase().CString());
     return path;
+}
+
+LString LIOVirtualDeviceDir::FallbackBase() {
+    LString base;
+    base.Format("/tmp/kaldo-%u", unsigned(getuid()));
+    return base;
+}
+
+bool LIOVirtualDeviceDir::IsPrivateDirectory(const char* path) {
+    struct stat info {};
+    return path && lstat(path, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool LIOVirtualDeviceDir::IsTrusted() const {
+    return mPrivateBase.Length() == 0 || IsPrivateDirectory(mPrivateBase);
 }
 
 bool LIOVirtualDeviceDir::IsRecordName(const char* name) {
@@ -72,11 +121,11 @@ bool LIOVirtualDeviceDir::IsRecordName(const char* name) {
 bool LIOVirtualDeviceDir::ReadRecord(const char* path, LIOService& service) {
     service = LIOService();
     // Reads no more than a record may hold, so a stray large file costs nothing.
-    std::string text(kMaxRecordSize + 1, '\0');
-    std::ifstream file(path);
-    file.read(text.data(), std::streamsize(text.size()));
-    if (file.gcount() > kMaxRecordSize) return false;
-    text.resize(size_t(file.gcount()));
+    std::string text;
+    int descriptor = -1;
+    const bool read = ReadSmallFile(path, text, descriptor) && !IsStale(path, descriptor);
+    if (descriptor >= 0) close(descriptor);
+    if (!read || text.size() > size_t(kMaxRecordSize)) return false;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -113,6 +162,7 @@ bool LIOVirtualDeviceDir::ReadRecord(const char* path, LIOService& service) {
 
 std::vector<std::string> LIOVirtualDeviceDir::RecordNames() const {
     std::vector<std::string> names;
+    if (!IsTrusted()) return names;
     if (DIR* dir = opendir(mPath)) {
         while (dirent* entry = readdir(dir))
             if (IsRecordName(entry->d_name)) names.push_back(entry->d_name);
@@ -139,8 +189,11 @@ bool LIOVirtualDeviceDir::Start(LRunLoop* loop, Handler added, Handler removed) 
     Stop();
     mAdded = std::move(added);
     mRemoved = std::move(removed);
+    if (mPrivateBase.Length() > 0) mkdir(mPrivateBase, 0700);
+    if (!IsTrusted()) return false;
     MakeDirectories(mPath.CString());
     mInotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    // A publisher that dies closes its record (IN_CLOSE_WRITE), which is then found stale.
     const uint32_t events = IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR;
     bool watching = mInotify >= 0 && inotify_add_watch(mInotify, mPath, events) >= 0;
     if (watching) {

@@ -8,6 +8,8 @@
 // of arrival. The delegate is told of each arrival and removal with the device object as `more`.
 class CKdIONotification : public LIONotification, public LIOUsbDeviceList {
 public:
+    CKdIONotification() : LIONotification(MatchingDictionaryUsb()) {}
+
     // Matches the switcher's vendor and product identifiers.
     static LIOService MatchingDictionaryUsb();
     // Arms the notification; switchers already attached are reported before it returns.

@@ -1,13 +1,13 @@
 #include "CKdIONotification.h"
 #include "KdUsbIdentity.h"
 #include "LPollRunLoop.h"
+#include "RecordPublisher.h"
 
 #include <gtest/gtest.h>
 #include <umockdev.h>
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,9 +50,11 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         mRecordDir = pattern;
         setenv("KALDO_DEVICE_DIR", mRecordDir.c_str(), 1);
+        mPublisher = std::make_unique<RecordPublisher>(mRecordDir);
     }
     void TearDown() override {
         mNotification.reset();
+        mPublisher.reset();
         if (mTestbed) g_object_unref(mTestbed);
         EXPECT_EQ(system(("rm -rf " + mRecordDir).c_str()), 0);
     }
@@ -100,17 +102,13 @@ protected:
             << description;
     }
 
-    // Publishes a virtual device record as kaldo-sim does: written aside, renamed into place.
+    // Publishes a virtual device record as kaldo-sim does.
     void Publish(const std::string& name, int session, const char* kind = "serial") const {
-        const std::string temporary = mRecordDir + "/." + name + ".tmp";
-        std::ofstream(temporary) << Format(
-            "kind=%s\nvendor=0x%x\nproduct=0x%x\nserial=SIM%d\nlocation=0x09%d00000\n"
-            "session=%d\ntty=/dev/pts/%d\nsocket=/tmp/k%d.sock\n",
-            kind, kKdUsbVendorID, kKdUsbProductID, session, session, session, session, session);
-        ASSERT_EQ(rename(temporary.c_str(), (mRecordDir + "/" + name + ".dev").c_str()), 0);
-    }
-    void Unpublish(const std::string& name) const {
-        ASSERT_EQ(unlink((mRecordDir + "/" + name + ".dev").c_str()), 0);
+        ASSERT_TRUE(mPublisher->Publish(
+            name, Format("kind=%s\nvendor=0x%x\nproduct=0x%x\nserial=SIM%d\nlocation=0x09%d00000\n"
+                         "session=%d\ntty=/dev/pts/%d\nsocket=/tmp/k%d.sock\n",
+                         kind, kKdUsbVendorID, kKdUsbProductID, session, session, session, session,
+                         session)));
     }
 
     void Start() {
@@ -136,6 +134,7 @@ protected:
 
     UMockdevTestbed* mTestbed = nullptr;
     std::string mRecordDir;
+    std::unique_ptr<RecordPublisher> mPublisher;
     LPollRunLoop mLoop;
     Texts mEvents;
     std::unique_ptr<CKdIONotification> mNotification;
@@ -219,9 +218,13 @@ TEST_F(UsbNotificationTest, ASwitcherSeenBeforeUdevFinishedIsListedOnce) {
 }
 
 TEST_F(UsbNotificationTest, VirtualDevicesShareTheLiveListInArrivalOrder) {
-    EXPECT_EQ(CKdIONotification().AddManualDevice("/dev/ttyUSB7"), 0) << "not armed";
     Publish("sim-a", 1);
     Plug({.port = 2, .address = 5, .tty = "ttyACM0"});
+    // A manual entry needs no arming and brings in nothing else.
+    CKdIONotification manualOnly;
+    EXPECT_NE(manualOnly.AddManualDevice("/dev/ttyUSB9"), 0);
+    EXPECT_EQ(manualOnly.Count(), 1);
+
     Start();
     EXPECT_EQ(ListedSerials(), (Texts{"K1A0001", "SIM1"}));
 
@@ -242,7 +245,7 @@ TEST_F(UsbNotificationTest, VirtualDevicesShareTheLiveListInArrivalOrder) {
     // A removed record is a removal. Rewritten for the same session, a record changes nothing;
     // replaced by another session's, it is a removal and an arrival.
     LObjPtr_<CKdUsbDevice> replaced = mNotification->DeviceAtIndex(2);
-    Unpublish("sim-b");
+    mPublisher->Withdraw("sim-b");
     Publish("sim-c", 3);
     EXPECT_EQ(ListedSerials(), (Texts{"K1A0001", "SIM1", "SIM3", "/dev/ttyUSB7"}));
     Publish("sim-c", 5);

@@ -62,9 +62,13 @@ CtlDevice::CtlDevice() {
 CtlDevice::~CtlDevice() = default;
 
 void CtlDevice::Start(const std::string& manualPath) {
+    // A node given by path is opened as it is: nothing else is looked at.
+    if (!manualPath.empty()) {
+        mManualSession = mNotification.AddManualDevice(manualPath.c_str());
+        return;
+    }
     // Without udev events the present devices and the record directory still count.
     mNotification.StartNotification();
-    if (!manualPath.empty()) mManualSession = mNotification.AddManualDevice(manualPath.c_str());
 }
 
 LString CtlDevice::Serials() const {

@@ -1,15 +1,22 @@
 #include "SimRecord.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 constexpr uint64_t kVirtualSessionBit = 1ULL << 62;
+
+std::string FallbackBase() {
+    return "/tmp/kaldo-" + std::to_string(getuid());
+}
 
 // mkdir -p with mode 0700 for every level created.
 bool MakeDirectories(const std::string& path) {
@@ -19,13 +26,32 @@ bool MakeDirectories(const std::string& path) {
         if (slash == std::string::npos) return true;
     }
 }
+
+// The fallback base lies in /tmp, where anyone may have made it: it must be a directory of this
+// user that nobody else may write to, as readers refuse any other.
+bool IsPrivateDirectory(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The whole text, written through the descriptor.
+bool WriteAll(int fd, const std::string& text) {
+    for (size_t written = 0; written < text.size();) {
+        const ssize_t count = write(fd, text.data() + written, text.size() - written);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return false;
+        written += size_t(count);
+    }
+    return true;
+}
 } // namespace
 
 std::string SimRecord::Directory() {
     if (const char* dir = std::getenv("KALDO_DEVICE_DIR"); dir && *dir) return dir;
     if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run)
         return std::string(run) + "/kaldo/devices";
-    return "/tmp/kaldo-" + std::to_string(getuid()) + "/devices";
+    return FallbackBase() + "/devices";
 }
 
 uint64_t SimRecord::NewSession() {
@@ -36,33 +62,49 @@ uint64_t SimRecord::NewSession() {
 bool SimRecord::Publish(const std::string& name, const _SInfo& info, std::string& error) {
     Remove();
     const std::string dir = Directory();
+    if (dir == FallbackBase() + "/devices") {
+        mkdir(FallbackBase().c_str(), 0700);
+        if (!IsPrivateDirectory(FallbackBase())) {
+            error = FallbackBase() +
+                    " belongs to another user or others may write to it; set XDG_RUNTIME_DIR "
+                    "or KALDO_DEVICE_DIR";
+            return false;
+        }
+    }
     const std::string temporary = dir + "/." + name + ".tmp";
     const std::string path = dir + "/" + name + ".dev";
-    FILE* file = MakeDirectories(dir) ? std::fopen(temporary.c_str(), "w") : nullptr;
-    if (!file) {
+    const int fd = MakeDirectories(dir)
+                       ? open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
+                       : -1;
+    if (fd < 0) {
         error = "cannot write " + temporary + ": " + std::strerror(errno);
         return false;
     }
     const bool hid = !info.socket.empty();
-    std::fprintf(file,
-                 "kind=%s\nvendor=0x%04x\nproduct=0x%04x\nvendor_name=%s\nproduct_name=%s\n"
-                 "serial=%s\nlocation=0x%08x\nsession=%llu\n%s=%s\n",
-                 hid ? "hid" : "serial", info.vendor, info.product, info.vendorName.c_str(),
-                 info.productName.c_str(), info.serial.c_str(), info.location,
-                 static_cast<unsigned long long>(info.session), hid ? "socket" : "tty",
-                 hid ? info.socket.c_str() : info.tty.c_str());
-    const bool written = std::fclose(file) == 0;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    char text[4096];
+    std::snprintf(text, sizeof text,
+                  "kind=%s\nvendor=0x%04x\nproduct=0x%04x\nvendor_name=%s\nproduct_name=%s\n"
+                  "serial=%s\nlocation=0x%08x\nsession=%llu\n%s=%s\n",
+                  hid ? "hid" : "serial", info.vendor, info.product, info.vendorName.c_str(),
+                  info.productName.c_str(), info.serial.c_str(), info.location,
+                  static_cast<unsigned long long>(info.session), hid ? "socket" : "tty",
+                  hid ? info.socket.c_str() : info.tty.c_str());
+    // Locked before it is visible under its name, and kept open (locked) until Remove.
+    if (flock(fd, LOCK_EX) != 0 || !WriteAll(fd, text) ||
+        std::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "cannot publish " + path + ": " + std::strerror(errno);
-        std::remove(temporary.c_str());
+        close(fd);
+        unlink(temporary.c_str());
         return false;
     }
     mPath = path;
+    mLock = fd;
     return true;
 }
 
 void SimRecord::Remove() {
-    if (mPath.empty()) return;
-    unlink(mPath.c_str());
+    if (!mPath.empty()) unlink(mPath.c_str());
+    if (mLock >= 0) close(mLock);
     mPath.clear();
+    mLock = -1;
 }

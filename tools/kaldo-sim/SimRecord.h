@@ -4,7 +4,9 @@
 #include <string>
 
 // The virtual device record that announces one attachment of the simulator: a key=value file
-// written atomically into the record directory and removed when the device leaves.
+// written aside and renamed into the record directory, removed when the device leaves. The
+// simulator holds the record locked for as long as it lives, so that readers know a record
+// left behind by a killed simulator for stale.
 class SimRecord {
 public:
     struct _SInfo {
@@ -29,10 +31,12 @@ public:
     // A fresh session identifier with bit 62 set, as virtual devices carry.
     static uint64_t NewSession();
 
-    // Writes NAME.dev (through .NAME.tmp), creating the directory when missing.
+    // Writes NAME.dev (through .NAME.tmp), creating the directory when missing, and keeps it
+    // locked. Refuses a /tmp/kaldo-$UID that another user owns or others may write to.
     bool Publish(const std::string& name, const _SInfo& info, std::string& error);
     void Remove();
 
 private:
     std::string mPath;
+    int mLock = -1; // the record's descriptor, which holds its lock
 };

@@ -1,13 +1,19 @@
 #include "LIOVirtualDeviceDir.h"
 #include "LPollRunLoop.h"
+#include "RecordPublisher.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,19 +33,28 @@ protected:
         ASSERT_TRUE(mWatcher->Start(
             &mLoop, [this](const LIOService& s) { mEvents.push_back("+" + Session(s)); },
             [this](const LIOService& s) { mEvents.push_back("-" + Session(s)); }));
+        mPublisher = std::make_unique<RecordPublisher>(mDir);
     }
     void TearDown() override {
         mWatcher.reset();
+        mPublisher.reset();
         EXPECT_EQ(system(("rm -rf " + mBase).c_str()), 0);
     }
 
     static std::string Session(const LIOService& service) {
         return std::to_string(service.Int64Value(kIOSessionIDKey, 0) & 0xFFFF);
     }
+    // The sessions of the records a reader of dir finds now, in name order.
+    static Events Sessions(const std::string& dir) {
+        Events sessions;
+        for (const LIOService& service : LIOVirtualDeviceDir(dir.c_str()).ReadRecords())
+            sessions.push_back(Session(service));
+        return sessions;
+    }
     std::string Path(const std::string& name) const { return mDir + "/" + name; }
-    // Writes a record file and reads it back as ReadRecord does.
+    // Publishes a record and reads it back as ReadRecord does.
     bool WriteAndRead(const std::string& text, LIOService& service) const {
-        std::ofstream(Path("sim.dev")) << text;
+        mPublisher->Publish("sim", text);
         return LIOVirtualDeviceDir::ReadRecord(Path("sim.dev").c_str(), service);
     }
     static std::string Record(int session) {
@@ -51,6 +66,7 @@ protected:
     std::string mDir;
     LPollRunLoop mLoop;
     std::unique_ptr<LIOVirtualDeviceDir> mWatcher;
+    std::unique_ptr<RecordPublisher> mPublisher;
     Events mEvents;
 };
 
@@ -94,19 +110,118 @@ TEST_F(VirtualRecordsTest, HalfWrittenRecordIsNeverRead) {
     std::ofstream(Path(".c.tmp")) << Record(4);
     mLoop.RunOnce(100);
     EXPECT_TRUE(mEvents.empty());
+    EXPECT_TRUE(Sessions(mDir).empty());
+}
 
-    // A record written in place is read only once its writer has closed it.
-    int fd = open(Path("d.dev").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(fd, 0);
-    const std::string text = Record(5);
-    ASSERT_EQ(write(fd, text.data(), 20), 20);
+// A record proves that its publisher lives by the lock the publisher holds on it.
+TEST_F(VirtualRecordsTest, ARecordCountsOnlyWhileItsPublisherLives) {
+    std::ofstream(Path("left.dev")) << Record(3); // nobody holds it: left by a dead publisher
+    ASSERT_TRUE(mPublisher->Publish("live", Record(4)));
     mLoop.RunOnce(100);
-    EXPECT_TRUE(mEvents.empty());
-    EXPECT_TRUE(LIOVirtualDeviceDir(mDir.c_str()).ReadRecords().empty()) << "a half record";
-    ASSERT_EQ(write(fd, text.data() + 20, text.size() - 20), ssize_t(text.size() - 20));
-    close(fd);
+    EXPECT_EQ(mEvents, (Events{"+4"}));
+    EXPECT_EQ(Sessions(mDir), (Events{"4"}));
+    EXPECT_FALSE(std::filesystem::exists(Path("left.dev"))) << "a stale record is deleted";
+
+    // A publisher killed while watched: its record goes away as a removal.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t publisher = fork();
+    if (publisher == 0) {
+        RecordPublisher own(mDir);
+        own.Publish("killed", Record(6));
+        (void)!write(ready[1], "x", 1);
+        pause();
+        _exit(0);
+    }
+    char byte;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
     mLoop.RunOnce(100);
-    EXPECT_EQ(mEvents, (Events{"+5"}));
+    kill(publisher, SIGKILL);
+    waitpid(publisher, nullptr, 0);
+    mLoop.RunOnce(100);
+    EXPECT_EQ(mEvents, (Events{"+4", "+6", "-6"}));
+    EXPECT_FALSE(std::filesystem::exists(Path("killed.dev")));
+    EXPECT_EQ(Sessions(mDir), (Events{"4"}));
+}
+
+// Anything but a regular file under a record's name is passed over, and nothing blocks.
+TEST_F(VirtualRecordsTest, OnlyRegularFilesAreRead) {
+    alarm(10); // a reader that blocks ends the test here rather than hang the suite
+    ASSERT_EQ(mkfifo(Path("a-fifo.dev").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", Path("b-zero.dev").c_str()), 0);
+    ASSERT_EQ(mkdir(Path("c-dir.dev").c_str(), 0700), 0);
+    ASSERT_TRUE(mPublisher->Publish("d-sim", Record(7)));
+    mLoop.RunOnce(100);
+    EXPECT_EQ(mEvents, (Events{"+7"}));
+    Events started;
+    LIOVirtualDeviceDir second(mDir.c_str());
+    second.Start(
+        &mLoop, [&](const LIOService& s) { started.push_back(Session(s)); }, nullptr);
+    EXPECT_EQ(started, (Events{"7"}));
+    alarm(0);
+}
+
+// What body returns, run in a child process as the given user with the default record path.
+std::string AsUser(uid_t user, const std::function<std::string()>& body) {
+    int result[2];
+    if (pipe(result) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(result[0]);
+        unsetenv("KALDO_DEVICE_DIR");
+        unsetenv("XDG_RUNTIME_DIR");
+        const std::string text = setgid(user) == 0 && setuid(user) == 0 ? body() : "no setuid";
+        (void)!write(result[1], text.data(), text.size());
+        _exit(0);
+    }
+    close(result[1]);
+    std::string text;
+    char chunk[256];
+    for (ssize_t count; (count = read(result[0], chunk, sizeof chunk)) > 0;)
+        text.append(chunk, size_t(count));
+    close(result[0]);
+    waitpid(child, nullptr, 0);
+    return text;
+}
+
+// Without XDG_RUNTIME_DIR the records lie below /tmp/kaldo-$UID, which anyone may have made:
+// they count only while it is a directory of the user that nobody else may write to.
+TEST(VirtualRecordsFallback, ItsBaseMustBeAPrivateDirectoryOfTheUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to act as a user of the test's own";
+    const uid_t user = 60000 + uid_t(getpid() % 5000);
+    const std::string base = "/tmp/kaldo-" + std::to_string(user);
+    std::filesystem::remove_all(base);
+    const auto listed = [&] {
+        return AsUser(user, [] {
+            std::string sessions;
+            for (const LIOService& service : LIOVirtualDeviceDir().ReadRecords())
+                sessions += std::to_string(service.Int64Value(kIOSessionIDKey, 0) & 0xFFFF);
+            return sessions;
+        });
+    };
+
+    const std::string started = AsUser(user, [] {
+        LPollRunLoop loop;
+        return LIOVirtualDeviceDir().Start(&loop, nullptr, nullptr) ? "watching" : "refused";
+    });
+    EXPECT_EQ(started, "watching");
+    struct stat info {};
+    ASSERT_EQ(stat(base.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, user);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+
+    RecordPublisher planted(base + "/devices");
+    ASSERT_TRUE(planted.Publish("sim", "kind=serial\nvendor=0x1209\nproduct=0x4b31\nsession=5\n"
+                                       "tty=/dev/pts/9\n"));
+    EXPECT_EQ(listed(), "5");
+    ASSERT_EQ(chmod(base.c_str(), 0777), 0);
+    EXPECT_EQ(listed(), "") << "others may write to it";
+    ASSERT_EQ(chmod(base.c_str(), 0700), 0);
+    ASSERT_EQ(chown(base.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(listed(), "") << "another user's";
+    std::filesystem::remove_all(base);
 }
 
 TEST(VirtualRecordsDir, DirectoryFollowsTheEnvironment) {
