@@ -1,5 +1,6 @@
 #include "LIOHIDManager.h"
 #include "LPollRunLoop.h"
+#include "RecordPublisher.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -150,13 +150,12 @@ TEST_F(HidSocketTest, VanishedPeerIsReportedOnceAndWritesFail) {
 
 TEST_F(HidSocketTest, VirtualDevicesAreFoundByTheirRecords) {
     setenv("KALDO_DEVICE_DIR", mDir.c_str(), 1);
-    std::ofstream(mDir + "/k1.dev")
-        << "kind=hid\nvendor=0x1209\nproduct=0x4b31\nserial=K1SIM00001\n"
-           "product_name=KALDO-1\nlocation=0x09100000\nsession=5\n"
-           "socket="
-        << mDir << "/hid.sock\n";
-    std::ofstream(mDir + "/k1-serial.dev")
-        << "kind=serial\nvendor=0x1209\nproduct=0x4b31\nsession=6\ntty=/dev/null\n";
+    RecordPublisher records(mDir);
+    records.Publish("k1", "kind=hid\nvendor=0x1209\nproduct=0x4b31\nserial=K1SIM00001\n"
+                          "product_name=KALDO-1\nlocation=0x09100000\nsession=5\nsocket=" +
+                              mDir + "/hid.sock\n");
+    records.Publish("k1-serial",
+                    "kind=serial\nvendor=0x1209\nproduct=0x4b31\nsession=6\ntty=/dev/null\n");
 
     LIOHIDManager manager;
     LObjList_<LIOHIDDevice> found = manager.MatchingDevices({0x1209, 0x4B31, 0x09100000});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeBootloader.h"
+#include "RecordPublisher.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,8 +12,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -29,6 +31,7 @@ public:
         mSocketPath = mDir + "/bl.sock";
         mRecordDir = mDir + "/devices";
         mkdir(mRecordDir.c_str(), 0700);
+        mRecords = std::make_unique<RecordPublisher>(mRecordDir);
         setenv("KALDO_DEVICE_DIR", mRecordDir.c_str(), 1);
         mListener = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
@@ -50,11 +53,12 @@ public:
 
     // Announces the bootloader at the switcher's location.
     void Publish() {
-        std::ofstream(RecordPath())
-            << "kind=hid\nvendor=0x1209\nproduct=0x4b31\nlocation=0x" << std::hex << kLocation
-            << std::dec << "\nsession=777\nsocket=" << mSocketPath << "\n";
+        std::ostringstream text;
+        text << "kind=hid\nvendor=0x1209\nproduct=0x4b31\nlocation=0x" << std::hex << kLocation
+             << std::dec << "\nsession=777\nsocket=" << mSocketPath << "\n";
+        mRecords->Publish("bootloader", text.str());
     }
-    void Unpublish() { unlink(RecordPath().c_str()); }
+    void Unpublish() { mRecords->Withdraw("bootloader"); }
 
     // Runs f on the device under its lock.
     template <class F>
@@ -67,8 +71,6 @@ public:
     std::atomic<int> dieAfterPackets{-1};
 
 private:
-    std::string RecordPath() const { return mRecordDir + "/bootloader.dev"; }
-
     void Run() {
         int connection = -1;
         int packets = 0;
@@ -104,6 +106,7 @@ private:
     }
 
     std::string mDir, mSocketPath, mRecordDir;
+    std::unique_ptr<RecordPublisher> mRecords;
     int mListener = -1;
     std::atomic<bool> mStop{false};
     std::mutex mMutex;
