@@ -3,6 +3,8 @@
 #include "KdMainWindow.h"
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
+#include "KdPrmPopUpButton.h"
+#include "LPrmConverters.h"
 #include "PtyPeer.h"
 #include "ScriptedPeer.h"
 
@@ -48,6 +50,18 @@ Wires Collect(PtyPeer& peer, size_t count) {
     const Wires more = peer.TakePackets();
     wires.insert(wires.end(), more.begin(), more.end());
     return Stripped(wires);
+}
+
+// Selects the first page that shows id in a pop-up button, and returns that button.
+const KdPrmPopUpButton* OpenPageShowing(KdMainWindow& window, long id) {
+    KdMenuView* menu = window.menuView();
+    for (int row = 0; row < menu->numberOfRows(); ++row) {
+        if (!menu->selectRowInSafety(row)) continue;
+        for (KdPrmPopUpButton* button :
+             window.prmView()->widget()->findChildren<KdPrmPopUpButton*>())
+            if (button->observer().PrmID() == id) return button;
+    }
+    return nullptr;
 }
 
 // The companion program: sends events to the window and takes its replies on a free port.
@@ -233,9 +247,15 @@ private slots:
         QCOMPARE(Collect(peer, 2), (Wires{Set(187, {0xFC}), Set(187, {0})}));
 
         const uint16_t eventPort = window.remoteControl().Link()->EventPort();
+        // The open page that shows "M/E Type" follows the event.
+        const KdPrmPopUpButton* meType = OpenPageShowing(window, 210);
+        QVERIFY(meType);
+        peer.TakePackets(); // the page's requests
+        QCOMPARE(meType->currentText(), QString(gPrmConverterMeType.PrmValueToString(0)));
         companion.Send(eventPort, "KeyDown:sw:MIX");
         QCOMPARE(Collect(peer, 1), (Wires{Set(210, {1})}));
         QCOMPARE(window.prmManager()->Value(210, 0), 1);
+        QTRY_COMPARE(meType->currentText(), QString(gPrmConverterMeType.PrmValueToString(1)));
 
         companion.Send(eventPort, "Rotate:enc:0:175:0:1");
         QCOMPARE(Collect(peer, 2),
