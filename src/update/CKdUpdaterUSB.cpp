@@ -36,8 +36,10 @@ int CKdUpdaterUSB::ExecUpdate() {
     if (!mDevice) return kResultDeviceError;
     if (const int result = StartBootloader()) return result;
     LeaveCommandLink();
-    mHIDDevice = FindTargetDevice();
-    if (!mHIDDevice) return kResultDeviceError;
+    LIOHIDDevice* bootloader = FindTargetDevice();
+    if (!bootloader) return kResultDeviceError;
+    mHIDDevice = bootloader;
+    bootloader->ReleaseObject(); // the pointer holds the found reference
     Notification(kNotifyWriting, 0);
     return MapBootloadResult(Bootload());
 }

@@ -30,7 +30,8 @@ public:
 
     // The number of non-empty lines of the file; 0 when it can't be opened.
     int CalcNumOfLines() const;
-    // The bootloader at the switcher's USB location, or null after the last try.
+    // The bootloader at the switcher's USB location (the caller's reference), or null after the
+    // last try.
     LIOHIDDevice* FindTargetDevice();
 
     // The bootloader host's result as an updater result.
