@@ -2,11 +2,11 @@
 
 #include "CKdPageCatalogue.h"
 #include "CKdPrmCatalogue.h"
+#include "CKdRemoteInterpreter.h"
 #include "CKdValueText.h"
 #include "CtlBackup.h"
 #include "CtlChangeSet.h"
 #include "CtlCompanion.h"
-#include "CtlEventCheck.h"
 #include "CtlOptions.h"
 #include "CtlStatus.h"
 #include "CtlUpdate.h"
@@ -29,6 +29,8 @@ constexpr int kLabelWidth = 28;
 constexpr long kParameterSave = 1000;
 constexpr long kSystemReboot = 998;
 constexpr long kFactoryReset = 999;
+// Event kinds and the dial's action group in an event number.
+constexpr int kTouch = 3, kRotate = 5, kEncoder = 9;
 
 volatile std::sig_atomic_t sInterrupted = 0;
 
@@ -582,11 +584,18 @@ int CtlCommands::Restore() {
 }
 
 int CtlCommands::Event() {
-    std::string why;
-    bool replyExpected = false;
-    if (!CtlEventCheck::Check(mOptions.mEventText, why, replyExpected))
-        return CtlStatus::Fail(CtlStatus::kUsage, "the utility would ignore \"%s\": %s",
-                               mOptions.mEventText.c_str(), why.c_str());
+    // Checked by the utility's own interpreter, so that an event it would drop is not sent.
+    int32_t eventNum = 0;
+    int64_t dataNum = 0;
+    if (!CKdRemoteInterpreter::Interpret(mOptions.mEventText, eventNum, dataNum))
+        return CtlStatus::Fail(CtlStatus::kUsage,
+                               "the utility would ignore \"%s\": an unknown word or a missing "
+                               "field (words are compared exactly, with case; see the list in "
+                               "the kaldo-ctl manual)",
+                               mOptions.mEventText.c_str());
+    // The dial events ("Touch", "Press" or "Rotate" with "enc") are answered with one line.
+    const int kind = eventNum >> 16 & 0xF, group = eventNum >> 12 & 0xF;
+    const bool replyExpected = kind >= kTouch && kind <= kRotate && group == kEncoder;
     if (mOptions.mCheckOnly) {
         mOutput.Record(
             {{"event", mOptions.mEventText}, {"valid", true}, {"reply_expected", replyExpected}},
