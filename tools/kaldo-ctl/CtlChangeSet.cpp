@@ -6,6 +6,8 @@
 #include "CtlSession.h"
 #include "CtlStatus.h"
 
+#include <cstring>
+
 namespace {
 constexpr long kFromSwitcher = 1; // origin: stored without being sent
 constexpr long kEdit = 0;         // origin: stored and sent
@@ -28,7 +30,9 @@ int CtlChangeSet::Span(CtlSession& session, const _SItem& item) {
 }
 
 bool CtlChangeSet::Differs(CtlSession& session, const _SItem& item) {
-    if (item.mLength) return !(session.StringValue(item.mPrmID, item.mLength, 1, 0) == item.mText);
+    if (item.mLength)
+        return std::strcmp(session.StringValue(item.mPrmID, item.mLength, 1, 0).CString(),
+                           item.mText.CString()) != 0;
     return session.Value(item.mPrmID, 0) != item.mValue;
 }
 

@@ -632,6 +632,11 @@ int CtlCommands::Reboot() {
 }
 
 int CtlCommands::Names() {
+    if (mOptions.mPageNames) {
+        for (const auto& page : CKdPageCatalogue::Pages())
+            mOutput.Record({{"page", PageName(page)}}, PageName(page));
+        return CtlStatus::kOK;
+    }
     for (const std::string& name : CtlNames::AllNames())
         mOutput.Record({{"name", name}}, name);
     return CtlStatus::kOK;

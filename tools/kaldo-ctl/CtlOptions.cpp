@@ -134,7 +134,8 @@ int CtlOptions::Parse(int argc, char** argv) {
         ->add_option("FILE", mFile, "Row-data file")
         ->required();
 
-    app.add_subcommand("names", "Print every parameter and command name, one per line");
+    app.add_subcommand("names", "Print every parameter and command name, one per line")
+        ->add_flag("--pages", mPageNames, "Page names (\"Group/Leaf\") instead");
 
     try {
         app.parse(argc, argv);

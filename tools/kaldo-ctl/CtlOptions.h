@@ -48,5 +48,5 @@ public:
     int mReplyPort = CtlCompanion::kReplyPort; // event --reply-port
     int mWaitMs = 2000;                        // event --wait: for the reply
     int mRebootWaitS = 10;                     // reboot --wait: for the switcher to come back
-    std::string mShell;                        // completion SHELL
+    bool mPageNames = false;                   // names --pages
 };

@@ -75,6 +75,12 @@ TEST(ValueText, TextsAsShownParseBackAndWrongOnesAreRefused) {
         {210, "7", true, kRefused},
         {211, "1.5", false, 15},
         {211, "10.1", false, kRefused},
+        {211, " 1.5 sec ", false, 15},  // as shown, unit included
+        {211, "1.55", false, kRefused}, // between two steps
+        {412, "100 pix", false, 25},    // shown four times the stored value
+        {412, "101", false, kRefused},  //
+        {141, "100 (0.0 dB)", false, 100},
+        {141, "99999999999", false, kRefused},
         {516, "GMT -5:00", false, -20},
         {516, "GMT +13:15", false, kRefused}, // 53 quarter hours, above 52
         {441, "-96", false, -96},
@@ -99,4 +105,16 @@ TEST(ValueText, TextsAsShownParseBackAndWrongOnesAreRefused) {
         else
             EXPECT_GT(why.Length(), 0) << c.id << " " << c.text;
     }
+}
+
+TEST(ValueText, AValueBetweenTwoStepsNamesTheNearest) {
+    Offline session;
+    int value = 0;
+    LString why;
+    EXPECT_FALSE(CKdValueText::ParseValue(session, 211, "1.55", false, value, why));
+    EXPECT_STREQ(
+        why.CString(),
+        "\"1.55\" is not a step of 211 (Auto Transition Time); the nearest are 1.5 or 1.6");
+    EXPECT_FALSE(CKdValueText::ParseValue(session, 412, "102 pix", false, value, why));
+    EXPECT_NE(std::string(why.CString()).find("100 or 104"), std::string::npos) << why.CString();
 }
