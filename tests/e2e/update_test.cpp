@@ -83,6 +83,16 @@ struct Sim : SimProcess {
     }
 };
 
+bool HasBootloaderRecord(const std::string& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::ifstream record(entry.path());
+        std::string line;
+        while (std::getline(record, line))
+            if (line == "kind=hid") return true;
+    }
+    return false;
+}
+
 std::string Image(size_t size) {
     const auto bytes = RowDataFile::Pattern(size, 11);
     return std::string(bytes.begin(), bytes.end());
@@ -174,12 +184,16 @@ TEST(Update, SimulatorGoneMidUpdateEndsWithTheFailureText) {
                                        std::filesystem::copy_options::overwrite_existing);
             file = copy;
             CtlRun run = StartCtl(sim.DeviceDir(), {usb ? "update-usb" : "update-main", file});
-            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            // Gone in the middle: while the blocks go, or once the bootloader is there.
+            for (int wait = 0; wait < 100 && usb && !HasBootloaderRecord(sim.DeviceDir()); ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(usb ? 500 : 1500));
             sim.Terminate();
+            const auto gone = Clock::now();
             const CtlResult result = Finish(run);
             EXPECT_EQ(result.code, usb ? 3 : 5) << result.err;
             EXPECT_THAT(result.err, HasSubstr("Update Failed: device error.")) << usb;
-            EXPECT_LT(result.ms, 1500 + 3000) << usb; // one answer wait at most
+            EXPECT_LT(Clock::now() - gone, std::chrono::seconds(3)) << usb; // one answer wait
         }
         // The switcher can be updated again once it is back.
         Sim again;

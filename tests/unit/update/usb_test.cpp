@@ -158,6 +158,30 @@ TEST_F(UsbControllerUpdate, BootloaderLostMidwayEndsInTime) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
+TEST(UsbControllerFile, NonEmptyLinesAreCounted) {
+    const struct {
+        const char* content;
+        int lines;
+    } cases[] = {
+        {"", 0},         {"\r\n\n\r", 0},     {"a", 1}, {"a\r\nb\r\n", 2}, {"a\n\n\nb", 2},
+        {"\ra\rb\r", 2}, {"a\r\n\r\nb\n", 2},
+    };
+    for (const auto& c : cases) {
+        TempFile file(c.content);
+        LObjPtr_<CKdUpdaterUSB> updater = new CKdUpdaterUSB(file.Path(), nullptr);
+        updater->ReleaseObject();
+        EXPECT_EQ(updater->CalcNumOfLines(), c.lines) << testing::PrintToString(c.content);
+    }
+    LObjPtr_<CKdUpdaterUSB> missing = new CKdUpdaterUSB("/nonexistent/usb.cyacd", nullptr);
+    missing->ReleaseObject();
+    EXPECT_EQ(missing->CalcNumOfLines(), 0);
+    // A line of more than one 128-byte block is one line.
+    TempFile longLine(std::string(300, 'a') + "\n" + std::string(5, 'b'));
+    LObjPtr_<CKdUpdaterUSB> updater = new CKdUpdaterUSB(longLine.Path(), nullptr);
+    updater->ReleaseObject();
+    EXPECT_EQ(updater->CalcNumOfLines(), 2);
+}
+
 TEST_F(UsbControllerUpdate, LoanKeepsTheSessionOffTheLink) {
     mSwitcher.SetScript(
         [](const ScriptedPeer::Packet& packet) { return ScriptedPeer::Device().Answer(packet); });
