@@ -153,6 +153,18 @@ private slots:
         auto* notice = qobject_cast<QLabel*>(window.prmView()->widget());
         QVERIFY(notice);
         QVERIFY(notice->text().contains("kaldo-sim"));
+
+        // A switcher that comes back opens without a click.
+        QVERIFY(pipe(output) == 0);
+        const pid_t again = SimProcess::Spawn(KALDO_SIM_EXE, {"--serial", "K1AGAIN001"},
+                                              first.DeviceDir(), output[1]);
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(window.devListView()->selectedItems().first()->text(), "KALDO-1 (K1AGAIN001)");
+        QCOMPARE(window.menuView()->selectedRow(), 2);
+        kill(again, SIGTERM);
+        waitpid(again, nullptr, 0);
+        close(output[0]);
+        close(output[1]);
     }
 
 #ifdef KALDO_UI_UPDATE
