@@ -1,6 +1,5 @@
 #include "SafeSelection.h"
 #include "TextFieldInputFilter.h"
-#include "ViewAppearance.h"
 #include "ViewPlacement.h"
 #include "ViewScrolling.h"
 
@@ -169,19 +168,6 @@ private slots:
             QCOMPARE(rows.size(), 1);
             QCOMPARE(rows.first().row(), selected);
         }
-    }
-
-    void DarkAppearanceFollowsThePalette() {
-        QWidget view;
-        QPalette palette = view.palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        palette.setColor(QPalette::WindowText, Qt::black);
-        view.setPalette(palette);
-        QVERIFY(!ViewAppearance::IsAppearanceDarkMode(&view));
-        palette.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
-        palette.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-        view.setPalette(palette);
-        QVERIFY(ViewAppearance::IsAppearanceDarkMode(&view));
     }
 };
 
