@@ -29,8 +29,8 @@ public:
         kStatusOk = 0x00,
         kStatusLength = 0x03,   // packet framing or length wrong
         kStatusChecksum = 0x04, // packet checksum wrong
-        kStatusRow = 0x06,      // array or row outside the flash
         kStatusUnknown = 0x05,  // command not known
+        kStatusRow = 0x06,      // array or row outside the flash
     };
 
     explicit SimBootloader(const _SConfig& config) : mConfig(config) {}
