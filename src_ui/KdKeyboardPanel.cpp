@@ -16,8 +16,8 @@ struct SKey {
     bool mShifted; // the key is a main digit typed with Shift (US layout)
 };
 
-// Qt key, keyboard part, panel key code, shifted digit. The keypad's digits are those of NumLock
-// on; Clear is Qt's Key_Clear.
+// Qt key, keyboard part, panel key code, shifted digit. The keypad's keys count with NumLock on
+// and off; PC keyboards have no Clear key, so NumLock stands for it.
 // clang-format off
 constexpr SKey kKeys[] = {
     {Qt::Key_S,           kMain,   kKeyS,           false},
@@ -52,8 +52,9 @@ constexpr SKey kKeys[] = {
     {Qt::Key_Comma,       kKeypad, kKeypadDecimal,  false},
     {Qt::Key_Asterisk,    kKeypad, kKeypadMultiply, false},
     {Qt::Key_Plus,        kKeypad, kKeypadPlus,     false},
-    {Qt::Key_Clear,       kKeypad, kKeypadClear,    false},
     {Qt::Key_Clear,       kMain,   kKeypadClear,    false},
+    {Qt::Key_NumLock,     kMain,   kKeypadClear,    false},
+    {Qt::Key_NumLock,     kKeypad, kKeypadClear,    false},
     {Qt::Key_Slash,       kKeypad, kKeypadDivide,   false},
     {Qt::Key_Enter,       kKeypad, kKeypadEnter,    false},
     {Qt::Key_Minus,       kKeypad, kKeypadMinus,    false},
@@ -67,6 +68,17 @@ constexpr SKey kKeys[] = {
     {Qt::Key_7,           kKeypad, kKeypad7,        false},
     {Qt::Key_8,           kKeypad, kKeypad8,        false},
     {Qt::Key_9,           kKeypad, kKeypad9,        false},
+    {Qt::Key_Delete,      kKeypad, kKeypadDecimal,  false}, // NumLock off
+    {Qt::Key_Insert,      kKeypad, kKeypad0,        false},
+    {Qt::Key_End,         kKeypad, kKeypad1,        false},
+    {Qt::Key_Down,        kKeypad, kKeypad2,        false},
+    {Qt::Key_PageDown,    kKeypad, kKeypad3,        false},
+    {Qt::Key_Left,        kKeypad, kKeypad4,        false},
+    {Qt::Key_Clear,       kKeypad, kKeypad5,        false},
+    {Qt::Key_Right,       kKeypad, kKeypad6,        false},
+    {Qt::Key_Home,        kKeypad, kKeypad7,        false},
+    {Qt::Key_Up,          kKeypad, kKeypad8,        false},
+    {Qt::Key_PageUp,      kKeypad, kKeypad9,        false},
     {Qt::Key_F1,          kMain,   kKeyF1,          false},
     {Qt::Key_F2,          kMain,   kKeyF2,          false},
     {Qt::Key_F3,          kMain,   kKeyF3,          false},

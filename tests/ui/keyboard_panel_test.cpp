@@ -149,7 +149,11 @@ private slots:
         QTest::newRow("main 0 is none") << int(Qt::Key_0) << none << 0 << false;
         QTest::newRow("keypad enter") << int(Qt::Key_Enter) << keypad << 76 << false;
         QTest::newRow("return is none") << int(Qt::Key_Return) << none << 0 << false;
-        QTest::newRow("clear") << int(Qt::Key_Clear) << keypad << 71 << false;
+        QTest::newRow("clear") << int(Qt::Key_Clear) << none << 71 << false;
+        QTest::newRow("num lock as clear") << int(Qt::Key_NumLock) << none << 71 << false;
+        QTest::newRow("keypad 5, num lock off") << int(Qt::Key_Clear) << keypad << 87 << false;
+        QTest::newRow("keypad 4, num lock off") << int(Qt::Key_Left) << keypad << 86 << false;
+        QTest::newRow("keypad 9, num lock off") << int(Qt::Key_PageUp) << keypad << 92 << false;
         QTest::newRow("keypad -") << int(Qt::Key_Minus) << keypad << 78 << false;
         QTest::newRow("main -") << int(Qt::Key_Minus) << none << 27 << false;
         QTest::newRow("keypad /") << int(Qt::Key_Slash) << keypad << 75 << false;
