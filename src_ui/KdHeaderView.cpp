@@ -25,8 +25,8 @@ KdHeaderView::KdHeaderView(QWidget* parent)
     } fields[] = {
         {"Software", mVersionSoft, 0, 2},
         {"FPGA", mVersionFPGA, 1, 2},
-        {"USB", mVersionUSB, 0, 4},
-        {"PHY", mVersionPHY, 1, 4},
+        {"USB", mVersionUSB, 0, 5},
+        {"PHY", mVersionPHY, 1, 5},
     };
     for (const auto& f : fields) {
         auto* caption = new QLabel(f.caption, this);
@@ -36,7 +36,8 @@ KdHeaderView::KdHeaderView(QWidget* parent)
         f.field->setMinimumWidth(fontMetrics().horizontalAdvance(": 00.00 "));
         layout->addWidget(f.field, f.row, f.column + 1);
     }
-    layout->setColumnStretch(6, 1);
+    layout->setColumnMinimumWidth(4, 12);
+    layout->setColumnStretch(7, 1);
     setVersion(nullptr);
 }
 
