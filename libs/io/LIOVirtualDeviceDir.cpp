@@ -125,7 +125,12 @@ bool LIOVirtualDeviceDir::ReadRecord(const char* path, LIOService& service) {
     int descriptor = -1;
     const bool read = ReadSmallFile(path, text, descriptor) && !IsStale(path, descriptor);
     if (descriptor >= 0) close(descriptor);
-    if (!read || text.size() > size_t(kMaxRecordSize)) return false;
+    return read && ParseRecord(text, service);
+}
+
+bool LIOVirtualDeviceDir::ParseRecord(const std::string& text, LIOService& service) {
+    service = LIOService();
+    if (text.size() > size_t(kMaxRecordSize)) return false;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {

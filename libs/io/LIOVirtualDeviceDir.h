@@ -38,6 +38,8 @@ public:
     // then), cannot be read or lacks a required key. Never blocks. Its session identifier always
     // has bit 62 set and bit 61 clear.
     static bool ReadRecord(const char* path, LIOService& service);
+    // The entry that a record's text describes, as ReadRecord takes it.
+    static bool ParseRecord(const std::string& text, LIOService& service);
 
     const LString& Path() const { return mPath; }
     // Every valid record in the directory now, in name order.

@@ -26,51 +26,72 @@ TEST(PrmConverter, DecimalBase) {
 }
 
 TEST(PrmConverter, ListsNameValuesInOrder) {
-    // The five lists whose last item the switcher encodes as 255, and some longer ones.
-    struct Sample {
+    // Items copied from the documented lists: the first, the last and odd ones of each.
+    struct Item {
         const LPrmConverterStrTable& converter;
-        int count;
-        const char* last;
+        int value;
+        const char* text;
     };
-    const Sample samples[] = {
-        {gPrmConverterCutType, 3, "Off"},          {gPrmConverterWipeType, 5, "Off"},
-        {gPrmConverterPinPType, 3, "Off"},         {gPrmConverterSplitType, 3, "Off"},
-        {gPrmConverterAlphaType, 5, "Off"},        {gPrmConverterRoiPreset, 8, "ROI8"},
-        {gPrmConverterFrameRate, 14, "100p(FHD)"}, {gPrmConverterTcRemote, 7, "IN2 Type3"}};
-    for (const auto& [converter, count, last] : samples) {
-        SCOPED_TRACE(last);
-        EXPECT_EQ(converter.Count(), count);
-        EXPECT_EQ(Text(converter, count - 1), last);
+    // clang-format off
+    const Item items[] = {
+        {gPrmConverterOffOn, 1, "On"},               {gPrmConverterInStill, 4, "Still4"},
+        {gPrmConverterNoSigMode, 1, "Freeze"},       {gPrmConverterNoSigMode, 5, "Still4"},
+        {gPrmConverterMeType, 3, "PinP"},            {gPrmConverterMeType, 6, "ROI"},
+        {gPrmConverterModeSw, 1, "M/E Type"},        {gPrmConverterModeSw, 4, "Audio Fade"},
+        {gPrmConverterFaderAsgn, 1, "Transition"},   {gPrmConverterFaderDir, 1, "Rev"},
+        {gPrmConverterCutType, 1, "Backup Sw"},      {gPrmConverterCutType, 2, "Off"},
+        {gPrmConverterMixType, 2, "NAM"},            {gPrmConverterWipeType, 3, "BtoT"},
+        {gPrmConverterWipeType, 4, "Off"},           {gPrmConverterPinPType, 1, "PbyP"},
+        {gPrmConverterPinPType, 2, "Off"},           {gPrmConverterSplitType, 1, "T/B"},
+        {gPrmConverterSplitType, 2, "Off"},          {gPrmConverterSplitLayout, 0, "Norm"},
+        {gPrmConverterAlphaType, 2, "ChromaKey B"},  {gPrmConverterAlphaType, 4, "Off"},
+        {gPrmConverterAswType, 3, "ROI"},            {gPrmConverterDownCnv, 3, "1080i"},
+        {gPrmConverterSmplStruct, 2, "RGB(Enh)"},    {gPrmConverterSmplStruct, 5, "YCC420"},
+        {gPrmConverterSubOutSel, 1, "Layer [1]"},    {gPrmConverterSubOutSel, 3, "Pre Fader"},
+        {gPrmConverterRoiEnable, 0, "Off"},          {gPrmConverterRoiPreset, 7, "ROI8"},
+        {gPrmConverterRoiTarget, 1, "Layer [2]"},    {gPrmConverterRoiSource, 1, "Sub In"},
+        {gPrmConverterRoiSource, 5, "Still4"},       {gPrmConverterStillSource, 1, "Sub"},
+        {gPrmConverterStillTarget, 0, "Still1"},     {gPrmConverterStillStatus, 2, "Saving"},
+        {gPrmConverterStillMemory, 1, "Exist"},      {gPrmConverterFrameRate, 1, "59.94p"},
+        {gPrmConverterFrameRate, 7, "23.98p"},       {gPrmConverterFrameRate, 8, "240p(FHD)"},
+        {gPrmConverterFrameRate, 13, "100p(FHD)"},   {gPrmConverterHdcpMode, 2, "Cancel"},
+        {gPrmConverterSyncMode, 1, "AVDL"},          {gPrmConverterSyncRef, 2, "Internal"},
+        {gPrmConverterUDPMode, 1, "Panel"},          {gPrmConverterUDPMaster, 0, "Slave"},
+        {gPrmConverterTcRemote, 3, "IN1 Type3"},     {gPrmConverterTcRemote, 6, "IN2 Type3"},
+    };
+    // clang-format on
+    for (const auto& [converter, value, text] : items) {
+        EXPECT_EQ(Text(converter, value), text) << text;
         EXPECT_EQ(Text(converter, -1), "");
+    }
+    // One past the last item is empty.
+    const std::pair<const LPrmConverterStrTable&, int> counts[] = {
+        {gPrmConverterCutType, 3},    {gPrmConverterWipeType, 5}, {gPrmConverterAlphaType, 5},
+        {gPrmConverterFrameRate, 14}, {gPrmConverterTcRemote, 7}, {gPrmConverterNoSigMode, 6}};
+    for (const auto& [converter, count] : counts) {
+        EXPECT_EQ(converter.Count(), count);
         EXPECT_EQ(Text(converter, count), "");
     }
     EXPECT_EQ(LPrmConverterStrTable(nullptr).Count(), 0);
 
-    const char* const items[] = {"A", "B", nullptr};
-    EXPECT_EQ(LPrmConverterStrList(items).Count(), 2);
-    LPrmConverterStrList list{"A", nullptr, "B"};
-    list << nullptr << "C";
-    EXPECT_EQ(list.Count(), 3);
-    EXPECT_EQ(Text(list, 2), "C");
-    EXPECT_EQ(Text(list, 3), "");
+    const char* const list[] = {"A", "B", nullptr};
+    EXPECT_EQ(LPrmConverterStrList(list).Count(), 2);
+    LPrmConverterStrList built{"A", nullptr, "B"};
+    built << nullptr << "C";
+    EXPECT_EQ(built.Count(), 3);
+    EXPECT_EQ(Text(built, 2), "C");
+    EXPECT_EQ(Text(built, 3), "");
 }
 
 TEST(PrmConverter, AudioLevelInDecibels) {
-    const LPrmConverter& level = gPrmConverterAudioLevel;
-    EXPECT_EQ(Text(level, 0), "-INF");
-    EXPECT_EQ(Text(level, 1), "-80.0 dB");
-    EXPECT_EQ(Text(level, 100), "0.0 dB");
-    EXPECT_EQ(Text(level, 127), "12.0 dB");
-    EXPECT_EQ(Text(level, 128), "");
-    EXPECT_EQ(Text(level, -1), "");
-
-    int previous = INT_MIN;
-    for (int value = 1; value <= CPrmConverterAudioLevel::kMaxLevel; ++value) {
-        int tenths = 0;
-        ASSERT_TRUE(CPrmConverterAudioLevel::LevelInTenths(value, tenths));
-        EXPECT_GT(tenths, previous) << value;
-        previous = tenths;
-    }
+    // Both ends of each run of equal steps in the documented level curve.
+    const std::pair<int, const char*> levels[] = {
+        {0, "-INF"},      {1, "-80.0 dB"},  {4, "-71.0 dB"},  {5, "-69.0 dB"},  {7, "-65.0 dB"},
+        {8, "-63.5 dB"},  {17, "-50.0 dB"}, {18, "-49.0 dB"}, {37, "-30.0 dB"}, {38, "-29.5 dB"},
+        {95, "-1.0 dB"},  {96, "-0.8 dB"},  {100, "0.0 dB"},  {105, "1.0 dB"},  {106, "1.5 dB"},
+        {127, "12.0 dB"}, {128, ""},        {-1, ""}};
+    for (auto [value, text] : levels)
+        EXPECT_EQ(Text(gPrmConverterAudioLevel, value), text) << value;
 }
 
 TEST(PrmConverter, Float01RoundTripsEveryTenth) {

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <numeric>
@@ -157,29 +158,46 @@ TEST_F(Session, ShortAndRefusedAnswersStoreNothing) {
     EXPECT_FALSE(session.SetValueByHost(900, nullptr, 4));
 }
 
-TEST_F(Session, WireEncodingOfTopAndSignedValues) {
-    EXPECT_TRUE(session.SetValue(218, 2, 0)); // the top value travels as 255
-    EXPECT_TRUE(session.SetValue(250, 4, 0));
-    EXPECT_TRUE(session.SetValue(218, 1, 0));
-    EXPECT_TRUE(session.SetValue(182, -960, 0));
-    EXPECT_EQ(Sent(), (Wires{Set(2, 218, {0xFF}),
-                             Set(3, 250, {0xFF}),
-                             Set(4, 218, {0x01}),
-                             {'M', 'V', 0x20, 5, 4, 0xB6, 0x00, 0x40, 0xFC}}));
+// Values on the wire, copied from the documented encoding: little-endian words, two's complement,
+// and the top value of the five "Off" lists as 255, both ways.
+TEST_F(Session, WireEncodingAsDocumented) {
+    struct Edit {
+        long id;
+        int value;
+        Bytes wire; // the value bytes after the identifier
+    };
+    const Edit edits[] = {
+        {218, 2, {0xFF}},          {218, 1, {0x01}},         {220, 4, {0xFF}},
+        {220, 3, {0x03}},          {239, 2, {0xFF}},         {240, 2, {0xFF}},
+        {250, 4, {0xFF}},          {214, 4, {0x04}},         {210, 6, {0x06}},
+        {182, -960, {0x40, 0xFC}}, {180, 768, {0x00, 0x03}}, {414, 2350, {0x2E, 0x09}},
+        {231, -50, {0xCE}},        {516, -48, {0xD0}},
+    };
+    Wires expected;
+    int sequence = 2;
+    for (const Edit& edit : edits) {
+        EXPECT_TRUE(session.SetValue(edit.id, edit.value, 0)) << edit.id;
+        expected.push_back(Set(sequence++, edit.id, edit.wire));
+    }
+    EXPECT_EQ(Sent(), expected);
 
-    device.memory[218] = 255;
-    device.memory[220] = 7;
-    device.memory[231] = 0xE2; // -30
-    device.memory[239] = 255;
-    device.memory[184] = 0xE4; // -540
-    device.memory[185] = 0xFD;
-    EXPECT_TRUE(session.RequestParameter(218, 22, 1000));
-    EXPECT_TRUE(session.RequestParameter(184, 2, 1000));
-    EXPECT_EQ(session.Value(218, 0), 2);
-    EXPECT_EQ(session.Value(220, 0), 4);
-    EXPECT_EQ(session.Value(231, 0), -30);
-    EXPECT_EQ(session.Value(239, 0), 2);
-    EXPECT_EQ(session.Value(184, 0), -540);
+    struct Answer {
+        long id;
+        Bytes wire;
+        int stored;
+    };
+    const Answer answers[] = {
+        {218, {0xFF}, 2},          {218, {0x02}, 2},          {220, {0xFF}, 4},
+        {239, {0xFF}, 2},          {240, {0xFF}, 2},          {250, {0xFF}, 4},
+        {214, {0xFF}, 255},        {231, {0xE2}, -30},        {441, {0xA0}, -96},
+        {516, {0x34}, 52},         {184, {0xE4, 0xFD}, -540}, {180, {0x00, 0x0F}, 3840},
+        {414, {0x2E, 0x09}, 2350},
+    };
+    for (const Answer& answer : answers) {
+        std::copy(answer.wire.begin(), answer.wire.end(), device.memory + answer.id);
+        EXPECT_TRUE(session.RequestParameter(answer.id, int(answer.wire.size()), 1000));
+        EXPECT_EQ(session.Value(answer.id, 0), answer.stored) << answer.id;
+    }
 }
 
 TEST_F(Session, TextsGoOutWholeInPiecesOf32) {
