@@ -7,6 +7,7 @@
 namespace {
 constexpr char kUsbSubsystem[] = "usb";
 constexpr char kUsbDeviceType[] = "usb_device";
+constexpr char kTtySubsystem[] = "tty";
 
 std::vector<LIOService> UdevServices(const LUdev& context, const LIOService& matching) {
     LUdevEnumerate enumerate(context);
@@ -34,8 +35,8 @@ bool LIONotification::SetMatchingInfo(const LIOService& matching) {
     // ServiceAppeared drops the second report.
     if (!mUdev) mUdev = LUdev::Create();
     mMonitor = LUdevMonitor::FromNetlink(mUdev);
-    const bool watching =
-        mMonitor.AddMatch(kUsbSubsystem, kUsbDeviceType) && mMonitor.EnableReceiving();
+    const bool watching = mMonitor.AddMatch(kUsbSubsystem, kUsbDeviceType) &&
+                          mMonitor.AddMatch(kTtySubsystem) && mMonitor.EnableReceiving();
     if (watching)
         AddRunLoopSource(LRunLoopSource(mMonitor.Descriptor(), [this] { ReceiveUdevEvents(); }));
     for (const LIOService& service : UdevServices(mUdev, mMatching))
@@ -56,13 +57,6 @@ int64_t LIONotification::AddManualDevice(const char* path) {
     service.SetValue(kIOTtyPathKey, path);
     ServiceAppeared(service);
     return session;
-}
-
-std::vector<LIOService> LIONotification::MatchingServices(const LIOService& matching) {
-    std::vector<LIOService> services = UdevServices(LUdev::Create(), matching);
-    for (const LIOService& record : LIOVirtualDeviceDir().ReadRecords())
-        if (record.Matches(matching)) services.push_back(record);
-    return services;
 }
 
 void LIONotification::AddRunLoopSource(const LRunLoopSource& source) {
@@ -93,9 +87,19 @@ void LIONotification::ServiceVanished(const LIOService& service) {
 void LIONotification::ReceiveUdevEvents() {
     while (LUdevDevice device = mMonitor.ReceiveDevice()) {
         const LString action = device.Action();
-        if (action == "add")
+        if (!(device.Devtype() == kUsbDeviceType)) {
+            if (action == "add") TtyAppeared(device);
+        } else if (action == "add")
             ServiceAppeared(LIOService::FromUdevDevice(device));
         else if (action == "remove")
             ServiceVanished(LIOService::FromUdevDevice(device));
     }
+}
+
+void LIONotification::TtyAppeared(const LUdevDevice& tty) {
+    const LString node = tty.Devnode();
+    if (node.Length() == 0) return;
+    const int64_t session =
+        LIOService::UdevSessionID(tty.ParentWithSubsystem(kUsbSubsystem, kUsbDeviceType));
+    if (session != 0 && mPresent.count(session)) SerialNodeAdded(session, node);
 }

@@ -11,7 +11,8 @@
 // Reports the arrival and removal of USB devices that match one matching dictionary: udev
 // devices (subsystem "usb", devtype "usb_device") and virtual device records on the same path,
 // plus manual entries. Devices present when it is armed are reported while it is armed; later
-// events arrive as run-loop callbacks.
+// events arrive as run-loop callbacks, among them the serial nodes that appear below a reported
+// device after its arrival, so that nobody needs to look for them again.
 class LIONotification {
 public:
     // Told of every arrival and removal; `more` carries the device object where the sender has
@@ -48,14 +49,14 @@ public:
     // identifier, or 0 without a path or a matching dictionary.
     int64_t AddManualDevice(const char* path);
 
-    // The matching devices present now, udev devices first, then records.
-    static std::vector<LIOService> MatchingServices(const LIOService& matching);
-
 protected:
     virtual void AddRunLoopSource(const LRunLoopSource& source);
     // Base behaviour: tell the delegate with `more` null.
     virtual void RawDeviceAdded(const LIOService& service);
     virtual void RawDeviceRemoved(const LIOService& service);
+    // A serial node (tty) appeared below a reported udev device after its arrival. Base
+    // behaviour: nothing.
+    virtual void SerialNodeAdded(int64_t sessionID, const char* node) {}
 
 private:
     // Every arrival passes here: matching, and each attachment reported once.
@@ -63,6 +64,7 @@ private:
     // Every removal passes here: only attachments reported before are passed on.
     void ServiceVanished(const LIOService& service);
     void ReceiveUdevEvents();
+    void TtyAppeared(const LUdevDevice& tty);
 
     Delegate* mDelegate = nullptr;
     LRunLoop* mRunLoop = nullptr;

@@ -38,3 +38,8 @@ void CKdIONotification::RawDeviceRemoved(const LIOService& service) {
     RemoveObject(device);
     if (GetDelegate()) GetDelegate()->RawDeviceRemoved(this, service, device.Get());
 }
+
+void CKdIONotification::SerialNodeAdded(int64_t sessionID, const char* node) {
+    if (auto* device = dynamic_cast<CKdUsbDevice*>(DeviceWithSessionID(sessionID)))
+        device->SerialNodeAdded(node);
+}

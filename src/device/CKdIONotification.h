@@ -22,4 +22,5 @@ public:
 protected:
     void RawDeviceAdded(const LIOService& service) override;
     void RawDeviceRemoved(const LIOService& service) override;
+    void SerialNodeAdded(int64_t sessionID, const char* node) override;
 };

@@ -1,6 +1,5 @@
 #include "CKdUsbDevice.h"
 
-#include "CKdIONotification.h"
 #include "LMutexLock.h"
 #include "LSerialPort.h"
 
@@ -14,12 +13,12 @@ LString CKdUsbDevice::BsdPathOf(const LIOService& service) {
 
 LString CKdUsbDevice::BsdPath() {
     LMutexLock lock(&mPathMutex);
-    if (mBsdPath.Length() == 0) {
-        const LIOService matching = CKdIONotification::MatchingDictionaryUsb();
-        for (const LIOService& service : LIONotification::MatchingServices(matching))
-            if (service.Int64Value(kIOSessionIDKey, 0) == mSessionID) mBsdPath = BsdPathOf(service);
-    }
     return mBsdPath;
+}
+
+void CKdUsbDevice::SerialNodeAdded(const char* node) {
+    LMutexLock lock(&mPathMutex);
+    if (mBsdPath.Length() == 0 && mInfo.serialNumber.Length() > 0) mBsdPath = node;
 }
 
 LStream* CKdUsbDevice::CreateStream() {

@@ -19,9 +19,12 @@ public:
     CKdUsbDevice(int64_t sessionID, const _SDeviceInfo& info, const char* bsdPath = nullptr);
     ~CKdUsbDevice() override = default;
 
-    // The serial node. Looked up while unknown: the tty of the matching USB device or virtual
-    // record with this device's session identifier, if that one has a serial number.
+    // The serial node: known at arrival, or learnt when the notification reports it later; empty
+    // while unknown. Never looked up, so it costs nothing to ask again and again.
     LString BsdPath();
+    // Records the serial node that appeared after arrival; nothing without a serial number (as
+    // at arrival, see BsdPathOf) or when a node is known already.
+    void SerialNodeAdded(const char* node);
     // A new serial port on BsdPath(), open; the caller owns it. Null when there is no path or
     // the port cannot be opened (missing, or held by another opener).
     LStream* CreateStream() override;

@@ -3,14 +3,28 @@
 #include "LPollRunLoop.h"
 #include "RecordPublisher.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <libudev.h>
 #include <umockdev.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
+
+// Every udev enumeration of the program passes here (the program's own definition comes before
+// libudev's), so that the tests can count them.
+static std::atomic<int> gEnumerations{0};
+extern "C" int udev_enumerate_scan_devices(udev_enumerate* enumerate) {
+    using Scan = int (*)(udev_enumerate*);
+    static const auto scan =
+        reinterpret_cast<Scan>(dlsym(RTLD_NEXT, "udev_enumerate_scan_devices"));
+    ++gEnumerations;
+    return scan(enumerate);
+}
 
 namespace {
 
@@ -141,11 +155,10 @@ protected:
 };
 
 TEST_F(UsbNotificationTest, AttachedSwitchersAreReportedDuringStart) {
-    MockUsb later{.port = 4, .address = 7, .serial = "K1A0003"}; // its tty comes after arrival
     Plug({.port = 1, .address = 2, .serial = "MOUSE", .vendor = 0x046d, .product = 0xc077});
     Plug({.port = 2, .address = 5, .initialized = 1000, .tty = "ttyACM0"});
     Plug({.port = 3, .address = 6, .serial = "", .tty = "ttyACM1"});
-    Plug(later);
+    Plug({.port = 4, .address = 7, .serial = "K1A0003"});
     Start();
     EXPECT_EQ(mEvents, (Texts{"+K1A0001", "+", "+K1A0003"}))
         << "reported before StartNotification returns";
@@ -161,13 +174,37 @@ TEST_F(UsbNotificationTest, AttachedSwitchersAreReportedDuringStart) {
     EXPECT_EQ(mNotification->DeviceAtIndex(3), nullptr);
     EXPECT_EQ(mNotification->DeviceWithSerial("K1A0003"), mNotification->DeviceAtIndex(2));
 
-    // A serial node needs a serial number; while unknown, it is looked up again.
+    // A serial node needs a serial number.
     EXPECT_EQ(mNotification->DeviceAtIndex(1)->BsdPath(), "");
     EXPECT_EQ(mNotification->DeviceAtIndex(1)->DeviceStream(), nullptr);
     EXPECT_EQ(mNotification->DeviceAtIndex(2)->BsdPath(), "") << "no tty yet";
+}
+
+// While a switcher's serial node is unknown, asking for it (as the window's open retries do,
+// ten times a second) costs no udev enumeration; a node that appears later is learnt from the
+// monitor's events.
+TEST_F(UsbNotificationTest, ANodeIsLearntFromTheMonitorNeverSearched) {
+    Plug({.port = 3, .address = 6, .serial = "", .tty = "ttyACM1"}); // never has a node
+    MockUsb later{.port = 4, .address = 7, .serial = "K1A0003"};     // its tty comes later
+    Plug(later);
+    Start();
+    const int enumerations = gEnumerations;
+    EXPECT_GT(enumerations, 0);
+    CKdUsbDevice* nodeless = mNotification->DeviceAtIndex(0);
+    CKdUsbDevice* waiting = mNotification->DeviceAtIndex(1);
+    for (int retry = 0; retry < 30; ++retry) {
+        EXPECT_EQ(nodeless->PrmManager(), nullptr);
+        EXPECT_EQ(waiting->PrmManager(), nullptr);
+    }
+    EXPECT_EQ(gEnumerations, enumerations);
+
     later.tty = "ttyACM2";
     PlugTty(later);
-    EXPECT_EQ(mNotification->DeviceAtIndex(2)->BsdPath(), "/dev/ttyACM2");
+    for (int i = 0; i < 50 && waiting->BsdPath().Length() == 0; ++i)
+        mLoop.RunOnce(20);
+    EXPECT_EQ(waiting->BsdPath(), "/dev/ttyACM2");
+    EXPECT_EQ(nodeless->BsdPath(), "");
+    EXPECT_EQ(gEnumerations, enumerations);
 }
 
 TEST_F(UsbNotificationTest, ArrivalsAndRemovalsKeepTheListInArrivalOrder) {
