@@ -602,7 +602,7 @@ TEST(KaldoCtl, BadBackupFilesGiveMessagesNotCrashes) {
     };
     const std::string huge = sim.File("huge.json");
     std::ofstream(huge) << R"({"format": "kaldo-1 settings", "version": 1, "settings": [
-        {"id": 102, "value": 18446744073709551615}, {"id": 18446744073709551615, "value": 0},
+        {"id": 231, "value": 18446744073709551615}, {"id": 18446744073709551615, "value": 0},
         {"id": 103, "value": -4294967295}]})";
     for (const Case& c :
          {Case{sim.DeviceDir(), 1, "Is a directory"}, Case{fifo, 1, "not a regular file"},
