@@ -633,6 +633,24 @@ TEST(KaldoCtl, EachCauseOfAFailedOpenHasItsOwnMessageAndCode) {
                                                  std::to_string(getpid()) + "\\)"));
     close(held);
     EXPECT_EQ(sim.Ctl({"info"}).code, kOK);
+
+    // A user without access to the node: the udev rule is named. Only root can try this here.
+    if (getuid() != 0) GTEST_SKIP() << "needs root to run kaldo-ctl as another user";
+    chmod(sim.Tty().c_str(), 0600);
+    const int err = memfd_create("err", MFD_CLOEXEC);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(err, STDERR_FILENO);
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
+        execl(KALDO_CTL_EXE, KALDO_CTL_EXE, "--device", sim.Tty().c_str(), "info", nullptr);
+        _exit(127);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    const std::string denied = Collect(err);
+    EXPECT_EQ(WEXITSTATUS(status), 7) << denied;
+    EXPECT_THAT(denied, HasSubstr("permission denied on " + sim.Tty()));
+    EXPECT_THAT(denied, HasSubstr("70-kaldo.rules"));
 }
 
 TEST(KaldoCtl, CommandLineConventionsOfBothPrograms) {

@@ -85,6 +85,7 @@ CtlCommands::CtlCommands(const CtlOptions& options)
     mSession = new CtlSession;
     mSession->ReleaseObject(); // the pointer holds the only reference
     mSession->SetPatience(options.mTimeoutMs, options.mRetries);
+    mSession->SetProgress(&mOutput);
     CtlStatus::Configure(options.mQuiet);
 }
 
@@ -627,7 +628,7 @@ int CtlCommands::Event() {
 
 int CtlCommands::Reboot() {
     if (int status = Connect()) return status;
-    const int status = mDevice.Reboot(*mSession, mOptions.mRebootWaitS * 1000);
+    const int status = mDevice.Reboot(*mSession, mOptions.mRebootWaitS * 1000, mOutput);
     return status;
 }
 

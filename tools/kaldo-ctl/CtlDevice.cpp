@@ -1,5 +1,6 @@
 #include "CtlDevice.h"
 
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlStatus.h"
 #include "CtlTraceStream.h"
@@ -184,7 +185,7 @@ bool CtlDevice::RunUntil(int waitMs, Done done) {
     return true;
 }
 
-int CtlDevice::Reboot(CtlSession& session, int waitMs) {
+int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
     const LString serial = mDevice->mInfo.serialNumber;
     const int64_t before = mDevice->mSessionID;
     const int refusals = session.RefusalCount();
@@ -197,10 +198,15 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs) {
     if (session.RefusalCount() != refusals) return CtlStatus::kRefused; // already printed
     if (LStream* stream = session.DeviceStream()) stream->Close();
     session.SetDeviceStream(nullptr);
-    std::printf("%s is rebooting\n", serial.CString());
-    if (waitMs == 0) return CtlStatus::kOK;
+    out.Line(std::string(serial.CString()) + " is rebooting");
+    const CtlOutput::Json rebooting = {{"serial", serial.CString()}, {"back", false}};
+    if (waitMs == 0) {
+        out.Record(rebooting, "");
+        return CtlStatus::kOK;
+    }
     if (mManualSession) {
         CtlStatus::Note("a serial node given with --device is not watched; not waiting");
+        out.Record(rebooting, "");
         return CtlStatus::kOK;
     }
 
@@ -215,8 +221,12 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs) {
     if (!returned)
         return CtlStatus::Fail(CtlStatus::kNoAnswer, "%s did not come back within %d ms",
                                serial.CString(), waitMs);
-    std::printf("%s is back as a new attachment (session 0x%016" PRIx64 ")\n", serial.CString(),
-                static_cast<uint64_t>(back->mSessionID));
+    char sessionText[24];
+    std::snprintf(sessionText, sizeof sessionText, "0x%016" PRIx64,
+                  static_cast<uint64_t>(back->mSessionID));
+    out.Record({{"serial", serial.CString()}, {"back", true}, {"session", sessionText}},
+               std::string(serial.CString()) + " is back as a new attachment (session " +
+                   sessionText + ")");
     mDevice = back;
     return CtlStatus::kOK;
 }

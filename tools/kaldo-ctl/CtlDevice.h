@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class CtlOutput;
 class CtlSession;
 
 // Finds switchers as the utility does (udev and virtual device records, or a serial node given
@@ -40,7 +41,8 @@ public:
     int Open(CtlSession& session, bool trace, int waitBusyMs);
     // Sends the reboot command, closes the link and waits up to waitMs for the switcher to leave
     // and come back as a new attachment (0: does not wait).
-    int Reboot(CtlSession& session, int waitMs);
+    // What happened goes to out.
+    int Reboot(CtlSession& session, int waitMs, CtlOutput& out);
 
     // For the firmware updates: the chosen switcher's device link, the loop that delivers its
     // events, and a wait until the switcher with that serial number has a serial node again

@@ -1,9 +1,14 @@
 #include "CtlSession.h"
 
+#include "CtlOutput.h"
 #include "CtlPacketText.h"
 #include "CtlStatus.h"
 
 #include <algorithm>
+
+namespace {
+constexpr int kProgressRequests = 8; // reads shorter than this show no progress
+} // namespace
 
 CtlSession::CtlSession() : mSent(256, CKdCmdPacket(0, 0)) {}
 
@@ -73,19 +78,32 @@ int CtlSession::FetchSpans(std::vector<_SPrmReqInfo> spans, std::vector<_SPrmReq
         else
             runs.push_back(span);
     }
+    const auto requestsOf = [](const _SPrmReqInfo& run) {
+        return (run.mCount + kMaxRequestCount - 1) / kMaxRequestCount;
+    };
+    int requests = 0, done = 0;
+    for (const _SPrmReqInfo& run : runs)
+        requests += requestsOf(run);
+    CtlOutput* progress = requests >= kProgressRequests ? mProgress : nullptr;
     int result = CtlStatus::kOK;
-    for (size_t r = 0; r < runs.size(); ++r) {
+    for (size_t r = 0; r < runs.size() && result != CtlStatus::kNoDevice; ++r) {
+        if (progress) progress->Progress("reading", done, requests);
+        done += requestsOf(runs[r]);
         const int status = Fetch(runs[r].mPrmID, runs[r].mCount);
         const bool lost = status == CtlStatus::kNoDevice;
         if (status == CtlStatus::kNoAnswer || lost) {
-            if (!unanswered) return status;
+            if (!unanswered) {
+                result = status;
+                break;
+            }
+            // After a lost link nothing more can be read.
             unanswered->insert(unanswered->end(), runs.begin() + r,
                                lost ? runs.end() : runs.begin() + r + 1);
-            if (lost) return status;
         }
         if (result == CtlStatus::kOK || result == CtlStatus::kRefused)
             result = status ? status : result;
     }
+    if (progress) progress->EndProgress();
     return result;
 }
 

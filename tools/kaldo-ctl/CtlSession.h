@@ -4,6 +4,8 @@
 
 #include <vector>
 
+class CtlOutput;
+
 // The session as kaldo-ctl uses it: the app's session, which ignores the status of answers,
 // plus a record of every answer with a non-zero status, so that a refused request or write is
 // reported: each refusal is printed as it arrives. Results are CtlStatus codes.
@@ -20,6 +22,8 @@ public:
         mRetries = retries;
     }
     int TimeoutMs() const { return mTimeoutMs; }
+    // Where long reads (many requests) count their progress; null: nowhere.
+    void SetProgress(CtlOutput* output) { mProgress = output; }
 
     // Binds the stream and waits until the switcher has answered the version request.
     // kNoAnswer or kRefused (not printed) otherwise.
@@ -55,6 +59,7 @@ private:
     int mFailedSends = 0;
     int mTimeoutMs = kRequestWaitMs;
     int mRetries = 1;
+    CtlOutput* mProgress = nullptr;
     std::vector<std::pair<long, int>> mRefusedWrites; // first identifier, byte count
     int mLastSend = kSendOK;                          // result of the last SendCmdPacket
     std::vector<CKdCmdPacket> mSent; // the last packet sent with each sequence number

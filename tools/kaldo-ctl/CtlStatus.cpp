@@ -12,7 +12,9 @@ bool sQuiet = false;
 std::string sFirstFailure;
 
 void PrintLine(bool failure, const char* format, va_list args) {
-    static const bool colour = isatty(STDERR_FILENO) && !std::getenv("NO_COLOR");
+    static const bool terminal = isatty(STDERR_FILENO);
+    static const bool colour = terminal && !std::getenv("NO_COLOR");
+    if (terminal) std::fputs("\r\033[K", stderr); // over a progress line
     if (colour)
         std::fputs(failure ? "\033[1;31mkaldo-ctl:\033[0m " : "\033[1;33mkaldo-ctl:\033[0m ",
                    stderr);
