@@ -285,7 +285,7 @@ int CtlBackup::Parse(CKdPrmManager& catalogue, const std::string& text, const ch
     return CtlStatus::kOK;
 }
 
-bool CtlBackup::InGroup(const std::string& group, long id, bool& known) {
+bool CtlBackup::InGroup(const std::string& group, long id) {
     struct Group {
         const char* mName;
         long mFirst;
@@ -297,12 +297,7 @@ bool CtlBackup::InGroup(const std::string& group, long id, bool& known) {
         {"network", 900, 923},
         {"identity", 760, 893},
     };
-    known = false;
-    bool in = false;
-    for (const Group& each : kGroups) {
-        if (group != each.mName) continue;
-        known = true;
-        in = in || (id >= each.mFirst && id <= each.mLast);
-    }
-    return in;
+    for (const Group& each : kGroups)
+        if (group == each.mName && id >= each.mFirst && id <= each.mLast) return true;
+    return false;
 }

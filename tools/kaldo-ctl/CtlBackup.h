@@ -46,7 +46,6 @@ public:
     static int Parse(CKdPrmManager& catalogue, const std::string& text, const char* name,
                      CtlChangeSet& changes, _SSource& source);
 
-    // The identifiers of a named group of settings ("network", "identity"); false for an
-    // unknown group.
-    static bool InGroup(const std::string& group, long id, bool& known);
+    // Whether id belongs to the named group of settings ("network", "identity").
+    static bool InGroup(const std::string& group, long id);
 };

@@ -543,10 +543,8 @@ int CtlCommands::Restore() {
     if (!mOptions.mPage.empty() && !(only = FindPage(mOptions.mPage)))
         return NoPage(mOptions.mPage);
     changes.Filter([&](long id) {
-        for (const std::string& group : mOptions.mExclude) {
-            bool known = false;
-            if (CtlBackup::InGroup(group, id, known)) return false;
-        }
+        for (const std::string& group : mOptions.mExclude)
+            if (CtlBackup::InGroup(group, id)) return false;
         if (!only) return true;
         for (const auto& row : only->mRows)
             if (id >= row.mPrmID &&

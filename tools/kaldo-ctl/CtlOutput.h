@@ -17,7 +17,6 @@ public:
 
     EFormat Format() const { return mFormat; }
     bool IsJson() const { return mFormat == EFormat::Json; }
-    bool IsText() const { return mFormat == EFormat::Text; }
 
     // One result: text prints line (when not empty), terse the record's values, JSON keeps it for
     // the array (or, streaming, prints it as one line at once).

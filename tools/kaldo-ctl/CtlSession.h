@@ -21,7 +21,6 @@ public:
         mTimeoutMs = timeoutMs;
         mRetries = retries;
     }
-    int TimeoutMs() const { return mTimeoutMs; }
     // Where long reads (many requests) count their progress; null: nowhere.
     void SetProgress(CtlOutput* output) { mProgress = output; }
 

@@ -30,10 +30,6 @@ void CtlStatus::Configure(bool quiet) {
     sQuiet = quiet;
 }
 
-bool CtlStatus::Quiet() {
-    return sQuiet;
-}
-
 int CtlStatus::Fail(int code, const char* format, ...) {
     va_list args;
     if (sFirstFailure.empty()) {

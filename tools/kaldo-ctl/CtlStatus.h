@@ -19,7 +19,6 @@ public:
 
     // quiet drops notes (not failures); colour marks the prefix on a terminal unless NO_COLOR.
     static void Configure(bool quiet);
-    static bool Quiet();
 
     // Prints "kaldo-ctl: " and the formatted message as one line on stderr; returns code. The
     // first failure's message is kept for the JSON error object.
