@@ -88,7 +88,7 @@ TEST_F(UsbControllerUpdate, StartsTheBootloaderAndProgramsEveryRow) {
     mBootloader.Publish();
     ASSERT_EQ(Update(Header() + Rows(10)), 0);
     // The start command went out once, without a wait, and the link was closed.
-    EXPECT_EQ(mSwitcher.TakePackets(), (std::vector<Bytes>{{'M', 'V', 0x30, 1, 0}}));
+    EXPECT_EQ(mSwitcher.WaitForPackets(1), (std::vector<Bytes>{{'M', 'V', 0x30, 1, 0}}));
     EXPECT_EQ(mDevice->PrmManager(), nullptr);
     for (int wait = 0; wait < 100 && !mBootloader.With([](FakeBootloader& d) { return d.exited; });
          ++wait)
@@ -145,7 +145,7 @@ TEST_F(UsbControllerUpdate, WrongSiliconIdIsADeviceError) {
 
 TEST_F(UsbControllerUpdate, NoBootloaderOrNoDevice) {
     EXPECT_EQ(Update(Header() + Rows(1)), 2); // nothing at the location
-    EXPECT_EQ(mSwitcher.TakePackets().size(), 1u);
+    EXPECT_EQ(mSwitcher.WaitForPackets(1).size(), 1u);
     EXPECT_EQ(Update(Header() + Rows(1), nullptr), 2);
 }
 
