@@ -15,6 +15,8 @@ KdInfoPopup* KdInfoPopup::information(const QString& text, QWidget* view) {
         new KdInfoPopup(QSizeF(label->width() + 2 * kMargin, label->height() + 2 * kMargin),
                         view ? view->window() : nullptr);
     popup->setAttribute(Qt::WA_DeleteOnClose);
+    // Denser than the window's default, so the white text stays readable over a light window.
+    popup->setPopupColor(QColor::fromRgbF(0.3f, 0.3f, 0.3f, kOpacity));
     popup->setArrowDirection(kArrowAboveTarget);
     popup->setFadeOutTime(kFadeOutTime);
     popup->setAliveTime(kAliveTime);

@@ -10,7 +10,8 @@ class KdInfoPopup : public UiPopupWindow {
 public:
     static constexpr double kAliveTime = 5.0;
     static constexpr double kFadeOutTime = 0.5;
-    static constexpr int kMargin = 20; // around the text
+    static constexpr int kMargin = 20;       // around the text
+    static constexpr float kOpacity = 0.85f; // of the body
 
     // Builds the note for text, shows it attached to view's window and returns it.
     static KdInfoPopup* information(const QString& text, QWidget* view);
