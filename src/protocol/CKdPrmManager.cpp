@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -153,6 +154,7 @@ void CKdPrmManager::SetDeviceStream(LStream* stream) {
 void CKdPrmManager::DeviceStreamChanged() {
     mOnline = false;
     std::fill(std::begin(mReqPrmTable), std::end(mReqPrmTable), -1);
+    mSetPrmTable.fill({});
     SendCmdPacket(MakeCmdPacket(CKdCmdPacket::kCmdReqVersion), kVersionWaitMs);
 }
 
@@ -229,6 +231,17 @@ ssize_t CKdPrmManager::ReadIntoParser() {
 void CKdPrmManager::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) {
     if (packet.mSequence == mPendingSequence) mPendingSequence = -1;
     mLateUntil[packet.mSequence] = {}; // the overdue answer came: its number is free again
+    if (packet.mCommand != (CKdCmdPacket::kCmdSetParameter | CKdCmdPacket::kResponse)) return;
+    const _SPrmReqInfo written = std::exchange(mSetPrmTable[packet.mSequence], {});
+    if (written.mCount < 1 || (packet.mLength >= 1 && packet.mData[0] == 0)) return;
+    // The switcher refused the write and kept its own values: read them back without waiting,
+    // so that no view goes on showing a value the switcher does not hold.
+    CKdCmdPacket request = MakeCmdPacket(CKdCmdPacket::kCmdReqParameter);
+    mReqPrmTable[request.mSequence] = static_cast<int32_t>(written.mPrmID);
+    request.Append(written.mPrmID);
+    request.Append(written.mPrmID >> 8);
+    request.Append(written.mCount);
+    SendCmdPacket(request, 0);
 }
 
 bool CKdPrmManager::RequestParameter(long id, int count, int waitMs) {
@@ -322,6 +335,11 @@ bool CKdPrmManager::SendSetPacket(long id, const void* bytes, int count) {
     packet.Append(id);
     packet.Append(id >> 8);
     if (bytes) packet.Append(bytes, count);
+    // Stored parameters only: an execute identifier has no value to read back.
+    _SPrmInfo info;
+    const int written = packet.mLength - 2;
+    mSetPrmTable[packet.mSequence] =
+        PrmInfo(id, info) && written >= 1 ? _SPrmReqInfo{id, written} : _SPrmReqInfo{};
     return SendCmdPacket(packet, 0) == kSendOK;
 }
 

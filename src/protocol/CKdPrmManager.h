@@ -157,6 +157,8 @@ private:
     uint8_t mPrmData[kPrmDataSize] = {}; // values by identifier, 16-bit ones over two bytes
     CKdCmdParser mParser;
     int32_t mReqPrmTable[256];
+    // The parameters each set packet wrote, by sequence number; read back when refused.
+    std::array<_SPrmReqInfo, 256> mSetPrmTable{};
     std::array<Clock::time_point, 256> mLateUntil{}; // by sequence number; past: free
     LPrmObserverList mObserverList;
 };

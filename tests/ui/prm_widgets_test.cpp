@@ -52,6 +52,7 @@ private slots:
     void audioLevelUnitFollowsTheValue();
     void valueBoxColoursFollowThePalette();
     void valueChangedElsewhereShowsWhenReadAgain();
+    void writeRefusedBySwitcherSpringsBack();
 };
 
 void PrmWidgetsTest::stepperStepsOnceAndStopsAtTheLimit() {
@@ -369,6 +370,37 @@ void PrmWidgetsTest::valueChangedElsewhereShowsWhenReadAgain() {
     QCOMPARE(mode->currentText(), "Freeze");
     QCOMPARE(t.row("No Signal Color B")->spinBox()->textField()->text(), "42");
     QVERIFY(t.sent().size() == 1); // the one request, and no write back
+}
+
+void PrmWidgetsTest::writeRefusedBySwitcherSpringsBack() {
+    PrmTestSession t;
+    t.device.memory[121] = 16;
+    t.open("Input/No Signal");
+    // This switcher refuses every write with status 3 and keeps its memory.
+    t.peer.SetScript([&t](const ScriptedPeer::Packet& packet) {
+        if (packet.command == 0x20)
+            return std::vector<Bytes>{ScriptedPeer::Response(0xA0, packet.sequence, {3})};
+        return t.device.Answer(packet);
+    });
+    KdPrmSpinBox* red = t.row("No Signal Color R")->spinBox();
+    red->stepper()->upButton()->click();
+    QCOMPARE(red->textField()->text(), "17");
+    // The refusal is answered by reading the parameter back; the field shows what it holds.
+    QTRY_COMPARE((t.session.Service(), red->textField()->text()), QString("16"));
+    const Wires sent = t.peer.TakePackets();
+    QCOMPARE(sent.size(), size_t(2));
+    QCOMPARE(sent[0], t.set(sent[0][3], 121, {17}));
+    QCOMPARE(sent[1], ScriptedPeer::Response(0x10, sent[1][3], {121, 0, 1}));
+
+    // An execute command that is refused has nothing to read back.
+    t.peer.TakePackets();
+    t.open("Mix/Effect/General");
+    t.row("Main In Sw")->execButton()->click();
+    t.session.Service();
+    QTest::qWait(50);
+    t.session.Service();
+    for (const Bytes& packet : t.peer.TakePackets())
+        QVERIFY(packet[2] != 0x10 || packet[5] != 206);
 }
 
 QTEST_MAIN(PrmWidgetsTest)
