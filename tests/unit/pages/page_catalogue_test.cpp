@@ -14,7 +14,7 @@ using W = Catalogue::EWidget;
 // Rows copied by hand from the documented page tables: every widget kind, converters, units,
 // the reboot-needed note, name lengths, waits and confirmations.
 TEST(PageCatalogue, RowsAsDocumented) {
-    struct SpecRow {
+    struct ExpectedRow {
         const char* page;
         const char* label;
         W widget;
@@ -25,7 +25,7 @@ TEST(PageCatalogue, RowsAsDocumented) {
         int length; // name: characters; exec: wait in ms
     };
     // clang-format off
-    const SpecRow rows[] = {
+    const ExpectedRow rows[] = {
         {"KdPrmViewInputSub", "Sub In Still", W::PopUp, 114, &gPrmConverterInStill, nullptr, 0, 0},
         {"KdPrmViewInputMain", "Main In Format", W::Value, 105, &gPrmConverterInFormat, nullptr, 0, 0},
         {"KdPrmViewInputNoSig", "No Signal Color G", W::Spin, 122, nullptr, nullptr, 0, 0},
@@ -64,20 +64,21 @@ TEST(PageCatalogue, RowsAsDocumented) {
         {"KdPrmViewOthersOthers", "Factory Reset", W::Exec, 999, nullptr, nullptr, 0, 0},
     };
     // clang-format on
-    for (const SpecRow& spec : rows) {
-        SCOPED_TRACE(spec.label);
-        const Catalogue::_SPage* page = Catalogue::FindPage(spec.page);
+    for (const ExpectedRow& expected : rows) {
+        SCOPED_TRACE(expected.label);
+        const Catalogue::_SPage* page = Catalogue::FindPage(expected.page);
         ASSERT_NE(page, nullptr);
         const Catalogue::_SRow* row = nullptr;
         for (const Catalogue::_SRow& candidate : page->mRows)
-            if (std::string(candidate.mLabel) == spec.label) row = &candidate;
+            if (std::string(candidate.mLabel) == expected.label) row = &candidate;
         ASSERT_NE(row, nullptr);
-        EXPECT_EQ(row->mWidget, spec.widget);
-        EXPECT_EQ(row->mPrmID, spec.id);
-        EXPECT_EQ(row->mConverter, spec.converter);
-        EXPECT_STREQ(row->mUnit ? row->mUnit : "", spec.unit ? spec.unit : "");
-        EXPECT_EQ(row->mInfoCode, spec.infoCode);
-        if (spec.widget == W::Name || spec.widget == W::Exec) EXPECT_EQ(row->mLength, spec.length);
+        EXPECT_EQ(row->mWidget, expected.widget);
+        EXPECT_EQ(row->mPrmID, expected.id);
+        EXPECT_EQ(row->mConverter, expected.converter);
+        EXPECT_STREQ(row->mUnit ? row->mUnit : "", expected.unit ? expected.unit : "");
+        EXPECT_EQ(row->mInfoCode, expected.infoCode);
+        if (expected.widget == W::Name || expected.widget == W::Exec)
+            EXPECT_EQ(row->mLength, expected.length);
     }
 
     // The confirmations and the reboot notification of the last page.
