@@ -43,15 +43,17 @@ private slots:
     void everyPageShowsTheSwitchersValues_data();
     void everyPageShowsTheSwitchersValues();
     void editsReachTheSwitcher();
+    void everyEditableRowChangesTheSwitcher();
 
 private:
     // kaldo-ctl's output on the simulator's link (the session must have let it go).
     QString ctl(const QStringList& arguments);
+    // kaldo-ctl's dump of every page: "ClassName/id" -> value as the row shows it.
+    QHash<QString, QString> dump();
     bool connect();
 
     std::unique_ptr<SimProcess> mSim;
     CKdPrmManager mSession;
-    // kaldo-ctl's dump: "ClassName/id" -> value.
     QHash<QString, QString> mDump;
 };
 
@@ -61,6 +63,25 @@ QString PagesSimTest::ctl(const QStringList& arguments) {
                   QStringList{"--device", QString::fromStdString(mSim->Tty())} + arguments);
     process.waitForFinished(10000);
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QHash<QString, QString> PagesSimTest::dump() {
+    // "Group/Leaf (Class)" heads each page; rows are "   ID  LABEL   VALUE".
+    QHash<QString, QString> values;
+    QString pageClass;
+    for (const QString& line : ctl({"dump", "--show-secrets"}).split('\n')) {
+        if (line.endsWith(')') && !line.startsWith(' ')) {
+            pageClass = line.section('(', -1).chopped(1);
+            continue;
+        }
+        const QString id = line.section(' ', 0, 0, QString::SectionSkipEmpty);
+        const char* label = CKdPrmManager::PrmLabel(id.toLong());
+        if (!label) continue;
+        const QString title = QString::fromUtf8(label);
+        const int at = line.indexOf(title, line.indexOf(id) + id.size());
+        values[pageClass + "/" + id] = line.mid(at + title.size()).trimmed();
+    }
+    return values;
 }
 
 bool PagesSimTest::connect() {
@@ -78,21 +99,7 @@ void PagesSimTest::initTestCase() {
     mSim = std::make_unique<SimProcess>(std::vector<std::string>{"--serial", "K1PAGE0027"});
     QVERIFY(!mSim->Tty().empty());
 
-    // "Group/Leaf (Class)" heads each page; rows are "   ID  LABEL   VALUE".
-    QString pageClass;
-    for (const QString& line : ctl({"dump", "--show-secrets"}).split('\n')) {
-        if (line.endsWith(')') && !line.startsWith(' ')) {
-            pageClass = line.section('(', -1).chopped(1);
-            continue;
-        }
-        const QString id = line.section(' ', 0, 0, QString::SectionSkipEmpty);
-        if (id.isEmpty()) continue;
-        const char* label = CKdPrmManager::PrmLabel(id.toLong());
-        if (!label) continue;
-        const QString title = QString::fromUtf8(label);
-        const int at = line.indexOf(title, line.indexOf(id) + id.size());
-        mDump[pageClass + "/" + id] = line.mid(at + title.size()).trimmed();
-    }
+    mDump = dump();
     QVERIFY2(mDump.size() > 200, "kaldo-ctl dump printed too little");
     QVERIFY(connect());
 }
@@ -158,6 +165,45 @@ void PagesSimTest::editsReachTheSwitcher() {
                 .arg(before + 1));
         QCOMPARE(ctl({"get-text", "830", "64"}), "Rack 3, Studio B\n");
     }
+    QVERIFY(connect());
+}
+
+void PagesSimTest::everyEditableRowChangesTheSwitcher() {
+    // Each row edited as a user would, through its widget; then kaldo-ctl, with the link handed
+    // over, must print what the row showed after the edit, and that must differ from before.
+    QHash<QString, QString> edited;
+    for (const CKdPageCatalogue::_SPage& page : CKdPageCatalogue::Pages()) {
+        KdPrmView view(&page);
+        view.setPrmManager(&mSession);
+        const QList<KdPrmCellView*> cells = view.findChildren<KdPrmCellView*>();
+        for (int i = 0; i < cells.size(); ++i) {
+            const CKdPageCatalogue::_SRow& row = page.mRows[i];
+            KdPrmCellView* cell = cells[i];
+            const QString before = shownText(cell, row);
+            if (KdPrmPopUpButton* popup = cell->popup()) {
+                emit popup->activated((popup->currentIndex() + 1) % popup->count());
+            } else if (KdPrmSpinBox* spin = cell->spinBox()) {
+                spin->stepper()->upButton()->click();
+                if (shownText(cell, row) == before) spin->stepper()->downButton()->click();
+            } else if (KdPrmNameBox* name = cell->nameBox()) {
+                name->setText(QString("Edit %1").arg(row.mPrmID));
+                emit name->editingFinished();
+            } else {
+                continue; // read-only values and execute buttons
+            }
+            const QString after = shownText(cell, row);
+            const QString key =
+                QString::fromUtf8(page.mClassName) + "/" + QString::number(row.mPrmID);
+            QVERIFY2(after != before, qPrintable(key));
+            edited[key] = after;
+        }
+    }
+    mSession.RequestParameter(120, 1, CKdPrmManager::kRequestWaitMs); // every write answered
+    mSession.SetDeviceStream(nullptr);
+    mDump = dump();
+    QVERIFY(edited.size() > 150);
+    for (auto it = edited.cbegin(); it != edited.cend(); ++it)
+        QCOMPARE(mDump.value(it.key()), it.value());
     QVERIFY(connect());
 }
 
