@@ -42,7 +42,6 @@ private slots:
     void cleanupTestCase();
     void everyPageShowsTheSwitchersValues_data();
     void everyPageShowsTheSwitchersValues();
-    void editsReachTheSwitcher();
     void everyEditableRowChangesTheSwitcher();
 
 private:
@@ -129,43 +128,6 @@ void PagesSimTest::everyPageShowsTheSwitchersValues() {
         QCOMPARE(shown, mDump[key]);
         QCOMPARE(shown, QString::fromUtf8(CKdValueText::RowText(mSession, row).CString()));
     }
-}
-
-void PagesSimTest::editsReachTheSwitcher() {
-    {
-        KdPrmView cut(CKdPageCatalogue::FindPage("Mix/Effect/Cut/Mix"));
-        cut.setPrmManager(&mSession);
-        KdPrmPopUpButton* type = cut.findChild<KdPrmCellView*>()->popup();
-        emit type->activated(type->findText("Off"));
-
-        KdPrmView noSignal(CKdPageCatalogue::FindPage("Input/No Signal"));
-        noSignal.setPrmManager(&mSession);
-        KdPrmSpinBox* red = noSignal.findChildren<KdPrmCellView*>()[1]->spinBox();
-        const int before = red->textField()->text().toInt();
-        red->stepper()->upButton()->click();
-
-        KdPrmView names(CKdPageCatalogue::FindPage("SNMP/Trap/Name"));
-        names.setPrmManager(&mSession);
-        KdPrmNameBox* contact = names.findChildren<KdPrmCellView*>().last()->nameBox();
-        contact->setText("Rack 3, Studio B");
-        emit contact->editingFinished();
-
-        KdPrmView sync(CKdPageCatalogue::FindPage("System/Sync"));
-        sync.setPrmManager(&mSession);
-        QLineEdit* phase = sync.findChildren<KdPrmCellView*>()[2]->spinBox()->textField();
-        phase->setText("100");
-        emit phase->editingFinished();
-
-        // Every write is answered before the link is handed over.
-        mSession.RequestParameter(120, 1, CKdPrmManager::kRequestWaitMs);
-        mSession.SetDeviceStream(nullptr);
-        QCOMPARE(
-            ctl({"get", "218", "121", "412"}),
-            QString("218 Cut Type: Off\n121 No Signal Color R: %1\n412 Sync H Phase: 100 pix\n")
-                .arg(before + 1));
-        QCOMPARE(ctl({"get-text", "830", "64"}), "Rack 3, Studio B\n");
-    }
-    QVERIFY(connect());
 }
 
 void PagesSimTest::everyEditableRowChangesTheSwitcher() {

@@ -49,7 +49,6 @@ private slots:
     void execConfirmation();
     void stillCaptureReadsThePageAgainAfterItsWait();
     void identityAndStillMemoryBoxes();
-    void audioLevelUnitFollowsTheValue();
     void valueBoxColoursFollowThePalette();
     void valueChangedElsewhereShowsWhenReadAgain();
     void writeRefusedBySwitcherSpringsBack();
@@ -326,18 +325,6 @@ void PrmWidgetsTest::identityAndStillMemoryBoxes() {
     memcpy(t.device.memory + 135, still, 4);
     t.open("Still/Capture/Erase");
     QCOMPARE(t.row("Still Memory")->valueBox()->text(), "*--*");
-}
-
-void PrmWidgetsTest::audioLevelUnitFollowsTheValue() {
-    PrmTestSession t;
-    t.device.memory[141] = 100;
-    t.open("Audio/Main/Sub/Output");
-    KdPrmSpinBox* box = t.row("Main In Audio Level")->spinBox();
-    QCOMPARE(box->textField()->text(), "100");
-    QCOMPARE(box->unitBox()->text(), "0.0 dB");
-    box->stepper()->downButton()->click();
-    QCOMPARE(box->unitBox()->text(), "-0.2 dB");
-    QCOMPARE(t.row("Output Audio Level")->spinBox()->unitBox()->text(), "-INF");
 }
 
 void PrmWidgetsTest::valueBoxColoursFollowThePalette() {
