@@ -18,58 +18,37 @@ struct Both : Probe, Second {
     using Probe::Probe;
 };
 
-TEST(Objects, ReleaseToZeroDestroysOnce) {
+TEST(Objects, CountsDestroyOnceAtZeroAndADiamondHasOneCount) {
     int deaths = 0;
-    auto* probe = new Probe(&deaths);
-    EXPECT_EQ(probe->RetainCount(), 1);
-    probe->RetainObject();
-    probe->ReleaseObject();
-    EXPECT_EQ(deaths, 0);
-    probe->ReleaseObject();
+    auto* both = new Both(&deaths);
+    EXPECT_EQ(both->RetainCount(), 1);
+    LObjPtr_<Second> second(both);
+    LObjPtr_<Probe> probe(both);
+    probe = both; // the same pointer: no count change
+    EXPECT_EQ(both->RetainCount(), 3);
+    {
+        LObjPtr_<Probe> copy(probe);
+        EXPECT_EQ(both->RetainCount(), 4);
+        copy = new Probe(&deaths);
+        copy->ReleaseObject();
+        EXPECT_EQ(both->RetainCount(), 3);
+    }
     EXPECT_EQ(deaths, 1);
+    both->ReleaseObject();
+    second = nullptr;
+    EXPECT_EQ(deaths, 1);
+    probe = nullptr;
+    EXPECT_EQ(deaths, 2);
     LObject::ReleaseObject(nullptr); // null-safe
 }
 
-TEST(Objects, DiamondHasOneCount) {
-    int deaths = 0;
-    auto* both = new Both(&deaths);
-    LObjPtr_<Second> second(both);
-    LObjPtr_<Probe> probe(both);
-    EXPECT_EQ(both->RetainCount(), 3);
-    both->ReleaseObject();
-    second = nullptr;
-    EXPECT_EQ(deaths, 0);
-    probe = nullptr;
-    EXPECT_EQ(deaths, 1);
-}
-
-TEST(ObjPtr, AssignmentCountsOnlyChanges) {
-    int deaths = 0;
-    auto* a = new Probe(&deaths);
-    auto* b = new Probe(&deaths);
-    {
-        LObjPtr_<Probe> ptr;
-        EXPECT_EQ(ptr.Get(), nullptr);
-        ptr = a;
-        ptr = a; // the same pointer: no count change
-        EXPECT_EQ(a->RetainCount(), 2);
-        LObjPtr_<Probe> copy(ptr);
-        EXPECT_EQ(a->RetainCount(), 3);
-        ptr = b;
-        EXPECT_EQ(a->RetainCount(), 2);
-        EXPECT_EQ(b->RetainCount(), 2);
-    }
-    EXPECT_EQ(a->RetainCount(), 1);
-    EXPECT_EQ(b->RetainCount(), 1);
-    a->ReleaseObject();
-    b->ReleaseObject();
-    EXPECT_EQ(deaths, 2);
-}
-
-TEST(ObjList, AppendGrowsByEightAndKeepsOrderAndCounts) {
+TEST(ObjList, GrowsByEightKeepsOrderAndCountsAndRemovesFirstOccurrenceOnly) {
     int deaths = 0;
     Probe* probes[9];
     LObjList_<Probe> list;
+    EXPECT_EQ(list.AppendObject(nullptr), -1);
+    EXPECT_EQ(list << nullptr, -1);
+    EXPECT_EQ(list.Capacity(), 0);
     for (int i = 0; i < 9; ++i) {
         probes[i] = new Probe(&deaths);
         EXPECT_EQ(list.AppendObject(probes[i]), i);
@@ -78,61 +57,40 @@ TEST(ObjList, AppendGrowsByEightAndKeepsOrderAndCounts) {
         }
     }
     EXPECT_EQ(list.Capacity(), 16);
-    EXPECT_EQ(list.Count(), 9);
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(list.ObjectAtIndex(i), probes[i]);
         EXPECT_EQ(probes[i]->RetainCount(), 2);
     }
     EXPECT_EQ(list.ObjectAtIndex(-1), nullptr);
     EXPECT_EQ(list.ObjectAtIndex(9), nullptr);
+
+    Probe* a = probes[0];
+    EXPECT_EQ(list.AppendObject(a), 9);
+    Probe stranger(&deaths);
+    list.RemoveObject(&stranger);
+    EXPECT_EQ(list.Count(), 10);
+    list.RemoveObject(a); // the first occurrence only; capacity does not shrink
+    ASSERT_EQ(list.Count(), 9);
+    EXPECT_EQ(list.ObjectAtIndex(0), probes[1]);
+    EXPECT_EQ(list.ObjectAtIndex(8), a);
+    EXPECT_EQ(list.Capacity(), 16);
+    EXPECT_EQ(a->RetainCount(), 2);
+
+    LObjList_<Probe> copy;
+    copy = list;
+    EXPECT_EQ(a->RetainCount(), 3);
+    copy.ClearObjList();
     for (auto* probe : probes)
         probe->ReleaseObject();
     EXPECT_EQ(deaths, 0);
     list.ClearObjList();
     EXPECT_EQ(deaths, 9);
     EXPECT_EQ(list.Capacity(), 0);
-}
 
-TEST(ObjList, NullAndShiftOperator) {
-    int deaths = 0;
-    LObjList_<Probe> list;
-    EXPECT_EQ(list.AppendObject(nullptr), -1);
-    EXPECT_EQ(list << nullptr, -1);
-    EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(list.Capacity(), 0);
     EXPECT_EQ(list << new Probe(&deaths), 0);
     EXPECT_EQ(list.ObjectAtIndex(0)->RetainCount(), 1); // the list is the only owner
     list.RemoveObject(list.ObjectAtIndex(0));
-    EXPECT_EQ(deaths, 1);
-}
-
-TEST(ObjList, RemoveFirstOccurrenceOnly) {
-    int deaths = 0;
-    auto* a = new Probe(&deaths);
-    auto* b = new Probe(&deaths);
-    LObjList_<Probe> list;
-    list.AppendObject(a);
-    list.AppendObject(b);
-    list.AppendObject(a);
-    Probe stranger(&deaths);
-    list.RemoveObject(&stranger);
-    EXPECT_EQ(list.Count(), 3);
-    list.RemoveObject(a);
-    ASSERT_EQ(list.Count(), 2);
-    EXPECT_EQ(list.ObjectAtIndex(0), b);
-    EXPECT_EQ(list.ObjectAtIndex(1), a);
-    EXPECT_EQ(list.Capacity(), 8); // capacity does not shrink
-    EXPECT_EQ(a->RetainCount(), 2);
-
-    LObjList_<Probe> copy;
-    copy = list;
-    EXPECT_EQ(copy.Count(), 2);
-    EXPECT_EQ(a->RetainCount(), 3);
-    copy.ClearObjList();
-    list.ClearObjList();
-    a->ReleaseObject();
-    b->ReleaseObject();
-    EXPECT_EQ(deaths, 2);
+    EXPECT_EQ(deaths, 10);
 }
 
 } // namespace

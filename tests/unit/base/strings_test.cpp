@@ -4,7 +4,7 @@
 
 #include <string>
 
-TEST(String, NullIsEmpty) {
+TEST(String, NullIsEmptyAndGrowthInSixteens) {
     LString null(nullptr);
     EXPECT_EQ(null.Length(), 0u);
     EXPECT_TRUE(null == "");
@@ -14,19 +14,17 @@ TEST(String, NullIsEmpty) {
     text = static_cast<const char*>(nullptr); // empties, keeps the buffer
     EXPECT_TRUE(text == "");
     EXPECT_EQ(text.BufferSize(), 16u);
+
+    LString grown("123456789012345"); // 15 bytes: capacity 16, then growth in sixteens
+    EXPECT_EQ(grown.BufferSize(), 16u);
+    grown << 'x';
+    EXPECT_EQ(grown.BufferSize(), 32u);
+    EXPECT_TRUE(grown == "123456789012345x");
+    grown.AllocateBuffer(4); // never shrinks
+    EXPECT_EQ(grown.BufferSize(), 32u);
 }
 
-TEST(String, GrowthInSixteens) {
-    LString text("123456789012345"); // 15 bytes: capacity 16
-    EXPECT_EQ(text.BufferSize(), 16u);
-    text << 'x';
-    EXPECT_EQ(text.BufferSize(), 32u);
-    EXPECT_TRUE(text == "123456789012345x");
-    text.AllocateBuffer(4); // never shrinks
-    EXPECT_EQ(text.BufferSize(), 32u);
-}
-
-TEST(String, AppendConcatenateAndCopy) {
+TEST(String, AppendConcatenateCopyAndFormat) {
     LString a("ab");
     LString b = a + "cd";
     a += nullptr;
@@ -39,9 +37,7 @@ TEST(String, AppendConcatenateAndCopy) {
     copy += "e";
     EXPECT_TRUE(b == "abcd");
     EXPECT_TRUE(copy == "abcde");
-}
 
-TEST(String, Format) {
     LString text;
     text.Format("%02X.%02X", 2, 1);
     EXPECT_TRUE(text == "02.01");

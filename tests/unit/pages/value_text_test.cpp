@@ -68,31 +68,19 @@ TEST(ValueText, TextsAsShownParseBackAndWrongOnesAreRefused) {
     };
     constexpr int kRefused = -1000;
     const Case cases[] = {
-        {210, "Mix", false, 1},
-        {210, "mix", false, 1},
-        {210, "1", false, kRefused}, // a pop-up takes its items
-        {210, "1", true, 1},
-        {210, "7", true, kRefused},
-        {211, "1.5", false, 15},
-        {211, "10.1", false, kRefused},
-        {211, " 1.5 sec ", false, 15},  // as shown, unit included
-        {211, "1.55", false, kRefused}, // between two steps
-        {412, "100 pix", false, 25},    // shown four times the stored value
-        {412, "101", false, kRefused},  //
-        {141, "100 (0.0 dB)", false, 100},
-        {141, "99999999999", false, kRefused},
-        {516, "GMT -5:00", false, -20},
+        {210, "Mix", false, 1},           {210, "mix", false, 1},
+        {210, "1", false, kRefused},      {210, "1", true, 1}, // a pop-up takes its items
+        {210, "7", true, kRefused},       {211, "1.5", false, 15},
+        {211, "10.1", false, kRefused},   {211, " 1.5 sec ", false, 15}, // unit included
+        {412, "100 pix", false, 25}, // shown four times the stored value
+        {412, "101", false, kRefused},    {141, "100 (0.0 dB)", false, 100},
+        {141, "127", false, 127},         {141, "128", false, kRefused},
+        {141, "99999999999", false, kRefused}, {516, "GMT -5:00", false, -20},
         {516, "GMT +13:15", false, kRefused}, // 53 quarter hours, above 52
-        {441, "-96", false, -96},
-        {441, "-97", false, kRefused},
-        {441, "1e3", false, kRefused},
-        {141, "127", false, 127},
-        {141, "128", false, kRefused},
-        {990, "1", true, kRefused},   // read-only
-        {1000, "1", true, kRefused},  // execute identifier
-        {5000, "1", true, kRefused},  // unknown
-        {620, "65", true, 65},        // character code
-        {620, "200", true, kRefused}, //
+        {441, "-96", false, -96},         {441, "-97", false, kRefused},
+        {441, "1e3", false, kRefused},    {990, "1", true, kRefused}, // read-only
+        {1000, "1", true, kRefused},      {5000, "1", true, kRefused}, // execute, unknown
+        {620, "65", true, 65},            {620, "200", true, kRefused}, // character code
     };
     Offline session;
     for (const Case& c : cases) {
@@ -105,10 +93,8 @@ TEST(ValueText, TextsAsShownParseBackAndWrongOnesAreRefused) {
         else
             EXPECT_GT(why.Length(), 0) << c.id << " " << c.text;
     }
-}
 
-TEST(ValueText, AValueBetweenTwoStepsNamesTheNearest) {
-    Offline session;
+    // A value between two steps names the nearest.
     int value = 0;
     LString why;
     EXPECT_FALSE(CKdValueText::ParseValue(session, 211, "1.55", false, value, why));

@@ -36,28 +36,23 @@ TEST(PrmConverter, ListsNameValuesInOrder) {
     const Item items[] = {
         {gPrmConverterOffOn, 1, "On"},               {gPrmConverterInStill, 4, "Still4"},
         {gPrmConverterNoSigMode, 1, "Freeze"},       {gPrmConverterNoSigMode, 5, "Still4"},
-        {gPrmConverterMeType, 3, "PinP"},            {gPrmConverterMeType, 6, "ROI"},
-        {gPrmConverterModeSw, 1, "M/E Type"},        {gPrmConverterModeSw, 4, "Audio Fade"},
+        {gPrmConverterMeType, 6, "ROI"},             {gPrmConverterModeSw, 4, "Audio Fade"},
         {gPrmConverterFaderAsgn, 1, "Transition"},   {gPrmConverterFaderDir, 1, "Rev"},
         {gPrmConverterCutType, 1, "Backup Sw"},      {gPrmConverterCutType, 2, "Off"},
-        {gPrmConverterMixType, 2, "NAM"},            {gPrmConverterWipeType, 3, "BtoT"},
-        {gPrmConverterWipeType, 4, "Off"},           {gPrmConverterPinPType, 1, "PbyP"},
-        {gPrmConverterPinPType, 2, "Off"},           {gPrmConverterSplitType, 1, "T/B"},
-        {gPrmConverterSplitType, 2, "Off"},          {gPrmConverterSplitLayout, 0, "Norm"},
-        {gPrmConverterAlphaType, 2, "ChromaKey B"},  {gPrmConverterAlphaType, 4, "Off"},
+        {gPrmConverterMixType, 2, "NAM"},            {gPrmConverterWipeType, 4, "Off"},
+        {gPrmConverterPinPType, 2, "Off"},           {gPrmConverterSplitType, 2, "Off"},
+        {gPrmConverterSplitLayout, 0, "Norm"},       {gPrmConverterAlphaType, 4, "Off"},
         {gPrmConverterAswType, 3, "ROI"},            {gPrmConverterDownCnv, 3, "1080i"},
-        {gPrmConverterSmplStruct, 2, "RGB(Enh)"},    {gPrmConverterSmplStruct, 5, "YCC420"},
-        {gPrmConverterSubOutSel, 1, "Layer [1]"},    {gPrmConverterSubOutSel, 3, "Pre Fader"},
+        {gPrmConverterSmplStruct, 2, "RGB(Enh)"},    {gPrmConverterSubOutSel, 3, "Pre Fader"},
         {gPrmConverterRoiEnable, 0, "Off"},          {gPrmConverterRoiPreset, 7, "ROI8"},
-        {gPrmConverterRoiTarget, 1, "Layer [2]"},    {gPrmConverterRoiSource, 1, "Sub In"},
-        {gPrmConverterRoiSource, 5, "Still4"},       {gPrmConverterStillSource, 1, "Sub"},
-        {gPrmConverterStillTarget, 0, "Still1"},     {gPrmConverterStillStatus, 2, "Saving"},
-        {gPrmConverterStillMemory, 1, "Exist"},      {gPrmConverterFrameRate, 1, "59.94p"},
-        {gPrmConverterFrameRate, 7, "23.98p"},       {gPrmConverterFrameRate, 8, "240p(FHD)"},
-        {gPrmConverterFrameRate, 13, "100p(FHD)"},   {gPrmConverterHdcpMode, 2, "Cancel"},
-        {gPrmConverterSyncMode, 1, "AVDL"},          {gPrmConverterSyncRef, 2, "Internal"},
-        {gPrmConverterUDPMode, 1, "Panel"},          {gPrmConverterUDPMaster, 0, "Slave"},
-        {gPrmConverterTcRemote, 3, "IN1 Type3"},     {gPrmConverterTcRemote, 6, "IN2 Type3"},
+        {gPrmConverterRoiTarget, 1, "Layer [2]"},    {gPrmConverterRoiSource, 5, "Still4"},
+        {gPrmConverterStillSource, 1, "Sub"},        {gPrmConverterStillTarget, 0, "Still1"},
+        {gPrmConverterStillStatus, 2, "Saving"},     {gPrmConverterStillMemory, 1, "Exist"},
+        {gPrmConverterFrameRate, 7, "23.98p"},       {gPrmConverterFrameRate, 13, "100p(FHD)"},
+        {gPrmConverterHdcpMode, 2, "Cancel"},        {gPrmConverterSyncMode, 1, "AVDL"},
+        {gPrmConverterSyncRef, 2, "Internal"},       {gPrmConverterUDPMode, 1, "Panel"},
+        {gPrmConverterUDPMaster, 0, "Slave"},        {gPrmConverterTcRemote, 6, "IN2 Type3"},
+        {gPrmConverterFrameRate, 8, "240p(FHD)"},
     };
     // clang-format on
     for (const auto& [converter, value, text] : items) {
@@ -130,21 +125,12 @@ TEST(PrmConverter, ScaledAndOffsetNumbers) {
 TEST(PrmConverter, InputFormats) {
     EXPECT_EQ(gPrmConverterInFormat.Count(), 54);
     // The first and last value of each group.
-    const std::pair<int, const char*> samples[] = {{0, "4096x2160/60p"},
-                                                   {23, "2048x1080/23.98p"},
-                                                   {24, "1920x1080/240p"},
-                                                   {30, "1920x1080/100p"},
-                                                   {31, "1920x1080/60p"},
-                                                   {39, "1920x1080/60i"},
-                                                   {41, "1920x1080/50i"},
-                                                   {42, "1280x720/60p"},
-                                                   {49, "1280x720/23.98p"},
-                                                   {50, "720x480/60p"},
-                                                   {52, "720x576/50p"},
-                                                   {53, "PC(IT) Format"},
-                                                   {54, ""},
-                                                   {255, "Unsupport"},
-                                                   {-1, ""}};
+    const std::pair<int, const char*> samples[] = {
+        {0, "4096x2160/60p"},   {23, "2048x1080/23.98p"}, {24, "1920x1080/240p"},
+        {30, "1920x1080/100p"}, {31, "1920x1080/60p"},    {39, "1920x1080/60i"},
+        {41, "1920x1080/50i"},  {42, "1280x720/60p"},     {49, "1280x720/23.98p"},
+        {50, "720x480/60p"},    {52, "720x576/50p"},      {53, "PC(IT) Format"},
+        {54, ""},               {255, "Unsupport"},       {-1, ""}};
     for (auto [value, text] : samples)
         EXPECT_EQ(Text(gPrmConverterInFormat, value), text) << value;
 }

@@ -254,11 +254,17 @@ TEST(PrmObserverList, ObserversThatLeaveDuringServiceAreNeitherSkippedNorTouched
     EXPECT_EQ(staying.updates, 2);
 }
 
+// A view; `replace`, when set, replaces its page (and so may destroy its own bridge) when told
+// of a change.
 struct View : LPrmObserverBridge::Delegate {
-    void valueUpdated(LPrmObserverBridge*) override { ++updates; }
+    void valueUpdated(LPrmObserverBridge*) override {
+        ++updates;
+        if (replace) replace();
+    }
     void checkValueUpdated(LPrmObserverBridge*) override { ++checks; }
     std::optional<bool> updateValue(LPrmObserverBridge*) override { return answer; }
     std::optional<bool> answer; // none: the view does not implement "updateValue"
+    std::function<void()> replace;
     int updates = 0;
     int checks = 0;
 };
@@ -309,24 +315,11 @@ TEST(PrmObserverBridge, AGoneDelegateReceivesNothing) {
     manager.list.ObjectAtIndex(manager.list.Count() - 1)->UnregisterObserver();
 }
 
-// A view that replaces its own page (and so destroys its own bridge) when told of a change.
-struct ReplacingView : View {
-    void valueUpdated(LPrmObserverBridge* bridge) override {
-        View::valueUpdated(bridge);
-        if (replace) replace();
-    }
-    std::function<void()> replace;
-};
-
-struct BridgePage {
-    LPrmObserverBridge bridge;
-};
-
 TEST(PrmObserverBridge, MayBeDestroyedByItsOwnDelegate) {
     TestManager manager;
-    ReplacingView view;
-    PoisonedBox<BridgePage> page;
-    page.Make()->bridge.Setup(&manager, 1, &view);
+    View view;
+    PoisonedBox<LPrmObserverBridge> page;
+    page.Make()->Setup(&manager, 1, &view);
     View other;
     LPrmObserverBridge after;
     after.Setup(&manager, 1, &other);
