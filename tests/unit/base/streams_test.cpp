@@ -9,15 +9,6 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-std::string TempPath(const char* name) {
-    const char* dir = getenv("TMPDIR");
-    return std::string(dir ? dir : "/tmp") + "/kaldo-" + std::to_string(getpid()) + "-" + name;
-}
-
-} // namespace
-
 TEST(Stream, ReadLineSkipsLeadingBreaksAndStopsAtTerminator) {
     LPipe pipe;
     ASSERT_TRUE(pipe.Open());
@@ -50,7 +41,9 @@ TEST(Stream, PipeWaitFlushAndClose) {
 }
 
 TEST(File, LengthOpenWriteAndMissingPath) {
-    std::string path = TempPath("file");
+    const char* dir = getenv("TMPDIR");
+    const std::string path =
+        std::string(dir ? dir : "/tmp") + "/kaldo-" + std::to_string(getpid()) + "-file";
     LFile file(path.c_str());
     EXPECT_EQ(file.Length(), 0);        // missing path
     EXPECT_EQ(file.Write("abc", 3), 0); // not opened: no system call

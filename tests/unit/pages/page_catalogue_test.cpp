@@ -86,7 +86,7 @@ TEST(PageCatalogue, RowsAsDocumented) {
     EXPECT_EQ(others->mRows.back().mConfirmation, nullptr);
 }
 
-TEST(PageCatalogue, MenuOrderAndRequestTotals) {
+TEST(PageCatalogue, MenuOrderRequestTotalsAndLookup) {
     auto pages = Catalogue::Pages();
     ASSERT_EQ(pages.size(), 27u);
     EXPECT_STREQ(pages.front().mClassName, "KdPrmViewInputMain");
@@ -102,6 +102,20 @@ TEST(PageCatalogue, MenuOrderAndRequestTotals) {
     }
     EXPECT_EQ(identifiers, 607);
     EXPECT_EQ(requests, 119);
+
+    // Pages are found by class name or by menu path.
+    const auto* roi = Catalogue::FindPage("roi/general");
+    const auto* mix = Catalogue::FindPage("Mix/Effect/General");
+    ASSERT_NE(roi, nullptr);
+    ASSERT_NE(mix, nullptr);
+    EXPECT_NE(roi, mix); // "General" appears in three groups
+    EXPECT_EQ(Catalogue::FindPage("KdPrmViewSNMPTrapName")->mRows.size(), 9u);
+    EXPECT_EQ(Catalogue::FindPage("nonsense"), nullptr);
+    EXPECT_EQ(Catalogue::FindPage(nullptr), nullptr);
+    const auto* syncH = Catalogue::RowForPrm(412);
+    ASSERT_NE(syncH, nullptr);
+    EXPECT_STREQ(syncH->mConverter->PrmValueToString(25), "100");
+    EXPECT_EQ(Catalogue::RowForPrm(187), nullptr); // movement values have no page
 }
 
 // Each row shows its parameter (or execute identifier) under the catalogue's label, and every
@@ -124,20 +138,4 @@ TEST(PageCatalogue, RowsAgreeWithTheParameterCatalogueAndAreRequested) {
             EXPECT_TRUE(requested || isExec) << page.mClassName << ": " << row.mLabel;
         }
     }
-}
-
-TEST(PageCatalogue, LookupByClassOrPath) {
-    const auto* roi = Catalogue::FindPage("roi/general");
-    const auto* mix = Catalogue::FindPage("Mix/Effect/General");
-    ASSERT_NE(roi, nullptr);
-    ASSERT_NE(mix, nullptr);
-    EXPECT_NE(roi, mix); // "General" appears in three groups
-    EXPECT_EQ(Catalogue::FindPage("KdPrmViewSNMPTrapName")->mRows.size(), 9u);
-    EXPECT_EQ(Catalogue::FindPage("nonsense"), nullptr);
-    EXPECT_EQ(Catalogue::FindPage(nullptr), nullptr);
-
-    const auto* syncH = Catalogue::RowForPrm(412);
-    ASSERT_NE(syncH, nullptr);
-    EXPECT_STREQ(syncH->mConverter->PrmValueToString(25), "100");
-    EXPECT_EQ(Catalogue::RowForPrm(187), nullptr); // movement values have no page
 }

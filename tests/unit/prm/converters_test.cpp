@@ -15,7 +15,7 @@ std::string Text(const LPrmConverter& converter, int value) {
     return converter.PrmValueToString(value).CString();
 }
 
-TEST(PrmConverter, DecimalBase) {
+TEST(PrmConverter, DecimalScaledAndOffsetNumbers) {
     const LPrmConverter& nop = gPrmConverterNop;
     EXPECT_EQ(Text(nop, -5), "-5");
     EXPECT_EQ(nop.StringToPrmValue("42abc"), 42);
@@ -23,6 +23,22 @@ TEST(PrmConverter, DecimalBase) {
     EXPECT_EQ(nop.StringToPrmValue(nullptr), 0);
     EXPECT_EQ(nop.StringToPrmValue("99999999999999999999"), INT_MAX);
     EXPECT_EQ(nop.StringToPrmValue("-99999999999"), INT_MIN);
+
+    EXPECT_EQ(Text(gPrmConverterX4, 25), "100");
+    EXPECT_EQ(gPrmConverterX4.StringToPrmValue("103"), 25);
+    EXPECT_EQ(gPrmConverterX4.StringToPrmValue("-3"), 0);
+
+    EXPECT_EQ(Text(gPrmConverterSNTPYear, 48), "2018");
+    EXPECT_EQ(gPrmConverterSNTPYear.StringToPrmValue("2018"), 48);
+    EXPECT_EQ(gPrmConverterSNTPYear.StringToPrmValue("-99999999999"), INT_MIN);
+
+    EXPECT_EQ(Text(gPrmConverterSNTPZone, 36), "GMT +9:00");
+    EXPECT_EQ(Text(gPrmConverterSNTPZone, -20), "GMT -5:00");
+    EXPECT_EQ(Text(gPrmConverterSNTPZone, 0), "GMT +0:00");
+    EXPECT_EQ(Text(gPrmConverterSNTPZone, 1), "GMT +0:15");
+    EXPECT_EQ(Text(gPrmConverterSNTPZone, -1), "GMT -0:15");
+
+    EXPECT_EQ(Text(gPrmConverterVerInfo, 0xAB0C), "0C.AB");
 }
 
 TEST(PrmConverter, ListsNameValuesInOrder) {
@@ -102,24 +118,6 @@ TEST(PrmConverter, Float01RoundTripsEveryTenth) {
     EXPECT_EQ(float01.StringToPrmValue(nullptr), 0);
     EXPECT_EQ(float01.StringToPrmValue("99999999999999999999.9"), INT_MAX);
     EXPECT_EQ(float01.StringToPrmValue("-99999999999999999999"), INT_MIN);
-}
-
-TEST(PrmConverter, ScaledAndOffsetNumbers) {
-    EXPECT_EQ(Text(gPrmConverterX4, 25), "100");
-    EXPECT_EQ(gPrmConverterX4.StringToPrmValue("103"), 25);
-    EXPECT_EQ(gPrmConverterX4.StringToPrmValue("-3"), 0);
-
-    EXPECT_EQ(Text(gPrmConverterSNTPYear, 48), "2018");
-    EXPECT_EQ(gPrmConverterSNTPYear.StringToPrmValue("2018"), 48);
-    EXPECT_EQ(gPrmConverterSNTPYear.StringToPrmValue("-99999999999"), INT_MIN);
-
-    EXPECT_EQ(Text(gPrmConverterSNTPZone, 36), "GMT +9:00");
-    EXPECT_EQ(Text(gPrmConverterSNTPZone, -20), "GMT -5:00");
-    EXPECT_EQ(Text(gPrmConverterSNTPZone, 0), "GMT +0:00");
-    EXPECT_EQ(Text(gPrmConverterSNTPZone, 1), "GMT +0:15");
-    EXPECT_EQ(Text(gPrmConverterSNTPZone, -1), "GMT -0:15");
-
-    EXPECT_EQ(Text(gPrmConverterVerInfo, 0xAB0C), "0C.AB");
 }
 
 TEST(PrmConverter, InputFormats) {

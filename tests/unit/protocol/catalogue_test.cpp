@@ -129,7 +129,7 @@ TEST(Catalogue, RowsAsDocumented) {
     }
 }
 
-TEST(Catalogue, UndefinedIdentifiersReadZeroAndRefuseWrites) {
+TEST(Catalogue, UndefinedAndExecuteIdentifiersReadZeroAndRefuseWrites) {
     CKdPrmManager manager;
     LPrmManager::_SPrmInfo info;
     for (long id : kUndefined) {
@@ -141,14 +141,15 @@ TEST(Catalogue, UndefinedIdentifiersReadZeroAndRefuseWrites) {
     EXPECT_TRUE(manager.RangeInfo(52, range));
     EXPECT_FALSE(manager.RangeInfo(53, range));
     EXPECT_FALSE(manager.RangeInfo(-1, range));
-}
 
-TEST(Catalogue, ExecuteIdentifiersHaveLabelsOnly) {
+    // Execute identifiers have labels only.
     const std::pair<long, const char*> kExecRows[] = {
         {133, "Still Erase"}, {178, "ROI Preset Save Exec"}, {206, "Main In Sw"},
         {209, "Auto Fade Sw"}, {998, "System Reboot"},       {1000, "Parameter Save"}};
-    for (auto [id, label] : kExecRows)
+    for (auto [id, label] : kExecRows) {
         EXPECT_STREQ(CKdPrmManager::PrmLabel(id), label) << id;
+        EXPECT_FALSE(manager.PrmInfo(id, info)) << id;
+    }
 }
 
 TEST(Catalogue, DefaultTextsHaveTheirLengths) {
