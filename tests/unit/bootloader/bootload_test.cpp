@@ -23,12 +23,6 @@ Bytes gAnswer;
 int gWriteFailure = 0;
 std::vector<std::pair<uint8_t, uint16_t>> gRows;
 
-int Open() {
-    return 0;
-}
-int Close() {
-    return 0;
-}
 int Write(uint8_t* buffer, int size) {
     if (gWriteFailure) return gWriteFailure;
     gAnswer = gDevice->Handle(Bytes(buffer, buffer + size));
@@ -39,9 +33,8 @@ int Read(uint8_t* buffer, int size) {
     std::memcpy(buffer, gAnswer.data(), std::min<size_t>(size, gAnswer.size()));
     return 0;
 }
-void RowDone(uint8_t array, uint16_t row) {
-    gRows.emplace_back(array, row);
-}
+void RowDone(uint8_t array, uint16_t row) { gRows.emplace_back(array, row); }
+int Nothing() { return 0; }
 
 class Bootload : public ::testing::Test {
 protected:
@@ -63,7 +56,7 @@ protected:
     }
 
     FakeBootloader mDevice;
-    Btldr_CommIf mComm{Open, Close, Read, Write, 64};
+    Btldr_CommIf mComm{Nothing, Nothing, Read, Write, 64};
 };
 
 TEST_F(Bootload, ProgramsVerifiesAndActivates) {
@@ -110,20 +103,14 @@ TEST_F(Bootload, FailuresEndTheOperation) {
         {"bootloader 2.x", [](FakeBootloader& d) { d.version = 0x020000; }, "", 7, 0},
         {"active application", [](FakeBootloader& d) { d.appActive = 1; }, "", 12, 0},
         {"row verifies wrong", [](FakeBootloader& d) { d.corruptRow = 1; }, "", 8, 0},
-        {"row outside its array",
-         [](FakeBootloader& d) {
-             d.arrays[0] = {2, 9};
-         },
-         "", 10, 0},
+        {"row outside its array", [](FakeBootloader& d) { d.arrays[0] = {2, 9}; }, "", 10, 0},
         {"application invalid", [](FakeBootloader& d) { d.appValidity = 1; }, "", 8, 1},
         {"program refused", [](FakeBootloader& d) { d.refuse[0x39] = 0x03; }, "", 0x4003, 0},
         {"trailing empty line", [](FakeBootloader&) {}, "H" + row + "\n", 3, 1},
     };
     for (const Case& c : cases) {
-        FakeBootloader device;
-        c.setup(device);
-        gDevice = &mDevice;
-        mDevice = device;
+        mDevice = FakeBootloader();
+        c.setup(mDevice);
         gRows.clear();
         std::string content = c.content.empty() ? "H" + row : c.content;
         content.replace(0, 1, Header());
@@ -162,6 +149,7 @@ TEST_F(Bootload, TransportFailureSendsNothingMore) {
 }
 
 TEST_F(Bootload, FileErrorsBeforeTheDevice) {
+    EXPECT_EQ(Btldr_EndBootloadOperation(), 0u); // nothing started: nothing sent
     EXPECT_EQ(Btldr_Program("/nonexistent/x.cyacd", &mComm, RowDone), 1u);
     EXPECT_EQ(Program(""), 2u);
     EXPECT_EQ(Program("2E12\n"), 3u);
@@ -171,17 +159,15 @@ TEST_F(Bootload, FileErrorsBeforeTheDevice) {
 TEST_F(Bootload, EraseAndVerifyActions) {
     const std::string content = Header() + RowDataFile::Row(0, 1, {1, 2, 3}) + "\n";
     ASSERT_EQ(Program(content), 0u);
-    {
-        TempFile file(content);
-        mDevice.appActive = 1; // verify runs on an active application
-        EXPECT_EQ(Btldr_Verify(file.Path(), &mComm, RowDone), 0u);
-        EXPECT_EQ(mDevice.PacketsOf(0x31).size(), 1u);
-        mDevice.corruptRow = 1;
-        EXPECT_EQ(Btldr_Verify(file.Path(), &mComm, RowDone), 8u);
-        mDevice.appActive = 0;
-        EXPECT_EQ(Btldr_Erase(file.Path(), &mComm, RowDone), 0u);
-        EXPECT_TRUE(mDevice.rows.empty());
-    }
+    TempFile file(content);
+    mDevice.appActive = 1; // verify runs on an active application
+    EXPECT_EQ(Btldr_Verify(file.Path(), &mComm, RowDone), 0u);
+    EXPECT_EQ(mDevice.PacketsOf(0x31).size(), 1u);
+    mDevice.corruptRow = 1;
+    EXPECT_EQ(Btldr_Verify(file.Path(), &mComm, RowDone), 8u);
+    mDevice.appActive = 0;
+    EXPECT_EQ(Btldr_Erase(file.Path(), &mComm, RowDone), 0u);
+    EXPECT_TRUE(mDevice.rows.empty());
 }
 
 TEST_F(Bootload, ArraysAbove63AreNotAskedFor) {
@@ -189,11 +175,6 @@ TEST_F(Bootload, ArraysAbove63AreNotAskedFor) {
     ASSERT_EQ(Program(Header() + RowDataFile::Row(64, 1, {1}) + "\n"), 0u);
     EXPECT_EQ(mDevice.PacketsOf(0x32).size(), 0u);
     EXPECT_EQ(gRows.size(), 1u);
-}
-
-TEST_F(Bootload, EndWithoutOperationSendsNothing) {
-    EXPECT_EQ(Btldr_EndBootloadOperation(), 0u);
-    EXPECT_TRUE(mDevice.packets.empty());
 }
 
 } // namespace

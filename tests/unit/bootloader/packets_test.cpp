@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -33,73 +33,41 @@ TEST_F(BootloaderPackets, CrcIsX25SentHighByteFirst) {
 }
 
 TEST_F(BootloaderPackets, EveryCommandHasItsCodeDataAndSizes) {
-    const uint8_t row[] = {0xAA, 0xBB};
-    struct Case {
-        const char* name;
-        unsigned (*build)(uint8_t*, unsigned long*, unsigned long*);
+    static const uint8_t row[] = {0xAA, 0xBB};
+    using Build = unsigned (*)(uint8_t*, unsigned long*, unsigned long*);
+#define WITH(call) [](uint8_t* b, unsigned long* s, unsigned long* a) { return call; }
+    const struct {
+        Build build;
         Bytes head; // start byte, code, length, data
         unsigned long answer;
-    };
-    static const uint8_t* rowData = row;
-    const Case cases[] = {
-        {"verify checksum", Btldr_CreateVerifyChecksumCmd, {0x01, 0x31, 0, 0}, 8},
-        {"get flash size",
-         [](uint8_t* b, unsigned long* s, unsigned long* a) {
-             return Btldr_CreateGetFlashSizeCmd(3, b, s, a);
-         },
-         {0x01, 0x32, 1, 0, 3},
-         11},
-        {"get app status",
-         [](uint8_t* b, unsigned long* s, unsigned long* a) {
-             return Btldr_CreateGetAppStatusCmd(1, b, s, a);
-         },
-         {0x01, 0x33, 1, 0, 1},
-         9},
-        {"erase row",
-         [](uint8_t* b, unsigned long* s, unsigned long* a) {
-             return Btldr_CreateEraseRowCmd(2, 0x1234, b, s, a);
-         },
-         {0x01, 0x34, 3, 0, 2, 0x34, 0x12},
-         7},
-        {"set active app",
-         [](uint8_t* b, unsigned long* s, unsigned long* a) {
-             return Btldr_CreateSetActiveAppCmd(0, b, s, a);
-         },
-         {0x01, 0x36, 1, 0, 0},
-         7},
-        {"send data",
-         [](uint8_t* b, unsigned long* s, unsigned long* a) {
-             return Btldr_CreateSendDataCmd(rowData, 2, b, s, a);
-         },
-         {0x01, 0x37, 2, 0, 0xAA, 0xBB},
-         7},
-        {"enter", Btldr_CreateEnterBootLoaderCmd, {0x01, 0x38, 0, 0}, 15},
-        {"program row",
-         [](uint8_t* b, unsigned long* s, unsigned long* a) {
-             return Btldr_CreateProgramRowCmd(1, 0x0102, rowData, 2, b, s, a);
-         },
+    } cases[] = {
+        {Btldr_CreateVerifyChecksumCmd, {0x01, 0x31, 0, 0}, 8},
+        {WITH(Btldr_CreateGetFlashSizeCmd(3, b, s, a)), {0x01, 0x32, 1, 0, 3}, 11},
+        {WITH(Btldr_CreateGetAppStatusCmd(1, b, s, a)), {0x01, 0x33, 1, 0, 1}, 9},
+        {WITH(Btldr_CreateEraseRowCmd(2, 0x1234, b, s, a)), {0x01, 0x34, 3, 0, 2, 0x34, 0x12}, 7},
+        {WITH(Btldr_CreateSetActiveAppCmd(0, b, s, a)), {0x01, 0x36, 1, 0, 0}, 7},
+        {WITH(Btldr_CreateSendDataCmd(row, 2, b, s, a)), {0x01, 0x37, 2, 0, 0xAA, 0xBB}, 7},
+        {Btldr_CreateEnterBootLoaderCmd, {0x01, 0x38, 0, 0}, 15},
+        {WITH(Btldr_CreateProgramRowCmd(1, 0x0102, row, 2, b, s, a)),
          {0x01, 0x39, 5, 0, 1, 0x02, 0x01, 0xAA, 0xBB},
          7},
-        {"verify row",
-         [](uint8_t* b, unsigned long* s, unsigned long* a) {
-             return Btldr_CreateVerifyRowCmd(0, 0x00FF, b, s, a);
-         },
-         {0x01, 0x3A, 3, 0, 0, 0xFF, 0x00},
-         8},
-        {"exit", Btldr_CreateExitBootLoaderCmd, {0x01, 0x3B, 1, 0, 0}, 0},
+        {WITH(Btldr_CreateVerifyRowCmd(0, 0x00FF, b, s, a)), {0x01, 0x3A, 3, 0, 0, 0xFF, 0x00}, 8},
+        {Btldr_CreateExitBootLoaderCmd, {0x01, 0x3B, 1, 0, 0}, 0},
     };
-    for (const Case& c : cases) {
+#undef WITH
+    for (const auto& c : cases) {
+        const std::string name = testing::PrintToString(c.head);
         uint8_t buffer[BTLDR_MAX_PACKET_SIZE];
         unsigned long size = 0, answer = 99;
-        ASSERT_EQ(c.build(buffer, &size, &answer), 0u) << c.name;
-        ASSERT_EQ(size, c.head.size() + 3) << c.name;
-        EXPECT_EQ(Bytes(buffer, buffer + c.head.size()), c.head) << c.name;
+        ASSERT_EQ(c.build(buffer, &size, &answer), 0u) << name;
+        ASSERT_EQ(size, c.head.size() + 3) << name;
+        EXPECT_EQ(Bytes(buffer, buffer + c.head.size()), c.head) << name;
         uint16_t sum = 0;
         for (uint8_t byte : c.head)
             sum += byte;
-        EXPECT_EQ(buffer[size - 3] | buffer[size - 2] << 8, uint16_t(-sum)) << c.name;
-        EXPECT_EQ(buffer[size - 1], 0x17) << c.name;
-        EXPECT_EQ(answer, c.answer) << c.name;
+        EXPECT_EQ(buffer[size - 3] | buffer[size - 2] << 8, uint16_t(-sum)) << name;
+        EXPECT_EQ(buffer[size - 1], 0x17) << name;
+        EXPECT_EQ(answer, c.answer) << name;
     }
 }
 

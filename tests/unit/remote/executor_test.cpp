@@ -14,6 +14,11 @@ struct Executor : RemoteSession {
         ASSERT_TRUE(CKdRemoteInterpreter::Interpret(text, eventNum, dataNum)) << text;
         executor.ReceiveData(&session, eventNum, dataNum);
     }
+    // The event with the switcher holding value at id.
+    void EventAt(long id, int value, const std::string& text) {
+        device.memory[id] = uint8_t(value);
+        Event(text);
+    }
     int Value(long id) { return session.Value(id, 0); }
 
     std::vector<std::string> replies;
@@ -75,12 +80,9 @@ TEST_F(Executor, SourcesStepWithoutWrapping) {
     EXPECT_EQ(Sent(), (Wires{Set(196, {3}), Set(186, {0})}));
     EXPECT_EQ(Value(196), 3);
 
-    device.memory[186] = 5;
-    Event("KeyDown:src:Next:[1]");
-    device.memory[196] = 0;
-    Event("KeyDown:src:Prev:[2]");
-    device.memory[196] = 2;
-    Event("KeyDown:src:Next:[2]");
+    EventAt(186, 5, "KeyDown:src:Next:[1]");
+    EventAt(196, 0, "KeyDown:src:Prev:[2]");
+    EventAt(196, 2, "KeyDown:src:Next:[2]");
     EXPECT_EQ(Sent(), (Wires{Request(186, 1), Set(186, {5}), Request(196, 1), Set(196, {0}),
                              Request(196, 1), Set(196, {3})}));
     EXPECT_EQ(Value(196), 3);
@@ -116,14 +118,10 @@ TEST_F(Executor, TimesStopAtTheirEnds) {
     Event("KeyDown:time:0sec:Fade");
     EXPECT_EQ(Sent(), (Wires{Set(211, {50}), Set(175, {10}), Set(212, {0})}));
 
-    device.memory[212] = 95;
-    Event("KeyDown:time:Inc 1sec:Fade");
-    device.memory[175] = 120;
-    Event("KeyDown:time:Inc 1sec:ROI");
-    device.memory[211] = 5;
-    Event("KeyDown:time:Dec 1sec:Transition");
-    device.memory[175] = 0;
-    Event("KeyDown:time:Dec 1sec:Other");
+    EventAt(212, 95, "KeyDown:time:Inc 1sec:Fade");
+    EventAt(175, 120, "KeyDown:time:Inc 1sec:ROI");
+    EventAt(211, 5, "KeyDown:time:Dec 1sec:Transition");
+    EventAt(175, 0, "KeyDown:time:Dec 1sec:Other");
     EXPECT_EQ(Sent(), (Wires{Request(212, 1), Set(212, {100}), Request(175, 1), Set(175, {120}),
                              Request(211, 1), Set(211, {0}), Request(175, 1), Set(175, {0})}));
     EXPECT_EQ(Value(212), 100);
@@ -153,8 +151,7 @@ TEST_F(Executor, BulkSettingsGoInOnePacket) {
 }
 
 TEST_F(Executor, DialEventsGoToTheEditor) {
-    device.memory[175] = 5;
-    Event("Rotate:enc:0:175:0:1");
+    EventAt(175, 5, "Rotate:enc:0:175:0:1");
     EXPECT_EQ(Sent(), (Wires{Request(175, 1), Set(175, {6})}));
     EXPECT_EQ(replies, std::vector<std::string>{"175:ROI Auto Time:6sec:5"});
     Event("KeyDown:enc:0:175:0:1"); // a key event with "enc" is no dial event

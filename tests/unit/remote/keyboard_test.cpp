@@ -8,6 +8,11 @@ namespace {
 struct Keyboard : RemoteSession {
     void Down(int keyCode, bool shift = false) { keyboard.KeyDown(&session, keyCode, shift); }
     void Up(int keyCode) { keyboard.KeyUp(&session, keyCode); }
+    // The key pressed with the switcher holding value at id, width bytes.
+    void DownAt(long id, int value, int width, int keyCode) {
+        Store(id, value, width);
+        Down(keyCode);
+    }
 
     std::vector<std::string> log;
     CKdKeyboardOperation keyboard{[this](const char* line) { log.push_back(line); }};
@@ -15,38 +20,10 @@ struct Keyboard : RemoteSession {
 
 // Key codes as the platform numbers them.
 enum : int {
-    kS = 1,
-    kD = 2,
-    kF = 3,
-    kC = 8,
-    k1 = 18,
-    k3 = 20,
-    k6 = 22,
-    k5 = 23,
-    k8 = 28,
-    kP = 35,
-    kN = 45,
-    kM = 46,
-    kDelete = 51,
-    kPadClear = 71,
-    kPadEnter = 76,
-    kPad0 = 82,
-    kPad1 = 83,
-    kPad2 = 84,
-    kPad3 = 85,
-    kPad4 = 86,
-    kPad5 = 87,
-    kPad6 = 88,
-    kPad7 = 89,
-    kPad8 = 91,
-    kPad9 = 92,
-    kF9 = 101,
-    kF10 = 109,
-    kF1 = 122,
-    kF2 = 120,
-    kF8 = 100,
-    kLeft = 123,
-    kDown = 125,
+    kS = 1, kD = 2, kF = 3, kC = 8, k3 = 20, k6 = 22, k5 = 23, k8 = 28, kP = 35, kN = 45,
+    kM = 46, kDelete = 51, kPadClear = 71, kPadEnter = 76, kPad0 = 82, kPad1 = 83, kPad2 = 84,
+    kPad3 = 85, kPad4 = 86, kPad5 = 87, kPad6 = 88, kPad7 = 89, kPad8 = 91, kPad9 = 92, kF9 = 101,
+    kF10 = 109, kF2 = 120, kF8 = 100, kLeft = 123, kDown = 125,
 };
 
 TEST_F(Keyboard, DigitsRecallOrStorePresets) {
@@ -82,46 +59,23 @@ TEST_F(Keyboard, KeypadHoldKeysInTheirOrderOfPrecedence) {
     EXPECT_EQ(Sent(),
               (Wires{Set(176, {0, 2, 1}), Set(171, {2, 1, 0, 1}), Set(171, {1, 1, 0, 1}),
                      Set(171, {0, 0, 0, 1}), Set(171, {4, 0, 0, 1}), Set(171, {6, 0, 0, 1})}));
-    EXPECT_EQ(log, (std::vector<std::string>{"82",
-                                             "TenKey0",
-                                             "76",
-                                             "Enter",
-                                             "85",
-                                             "TenKeyNum3 with Enter",
-                                             "EnterOff",
-                                             "85",
-                                             "TenKeyNum3 with 0",
-                                             "71",
-                                             "Clear",
-                                             "84",
-                                             "TenKeyNum2 with 0",
-                                             "TenKey0Off",
-                                             "83",
-                                             "TenKeyNum1",
-                                             "87",
-                                             "TenKeyNum5",
-                                             "ClearOff",
-                                             "89",
-                                             "TenKeyNum7"}));
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "82", "TenKey0", "76", "Enter", "85", "TenKeyNum3 with Enter", "EnterOff",
+                       "85", "TenKeyNum3 with 0", "71", "Clear", "84", "TenKeyNum2 with 0",
+                       "TenKey0Off", "83", "TenKeyNum1", "87", "TenKeyNum5", "ClearOff", "89",
+                       "TenKeyNum7"}));
     EXPECT_FALSE(keyboard.KeyNumPad0Hold() || keyboard.KeyEnterHold() || keyboard.KeyClearHold());
 }
 
 TEST_F(Keyboard, ClearHeldStepsPositionsAndSourceToTheirLimits) {
     Down(kPadClear);
-    Store(182, 1915, 2);
-    Down(kPad6);
-    Store(182, 1912, 2);
-    Down(kPad6);
-    Store(182, -1920, 2);
-    Down(kPad4);
-    Store(184, 1075, 2);
-    Down(kPad2);
-    Store(184, -3, 2);
-    Down(kPad8);
-    device.memory[186] = 0;
-    Down(kPad3);
-    device.memory[186] = 4;
-    Down(kPad9);
+    DownAt(182, 1915, 2, kPad6);
+    DownAt(182, 1912, 2, kPad6);
+    DownAt(182, -1920, 2, kPad4);
+    DownAt(184, 1075, 2, kPad2);
+    DownAt(184, -3, 2, kPad8);
+    DownAt(186, 0, 1, kPad3);
+    DownAt(186, 4, 1, kPad9);
     Store(182, 700, 2);
     Load(182, 4);
     Down(kPad7);
@@ -138,16 +92,12 @@ TEST_F(Keyboard, ClearHeldStepsPositionsAndSourceToTheirLimits) {
 }
 
 TEST_F(Keyboard, TimeSourceButtonsAndMovements) {
-    device.memory[175] = 120;
-    Down(kS);
-    device.memory[175] = 0;
-    Down(kF);
+    DownAt(175, 120, 1, kS);
+    DownAt(175, 0, 1, kF);
     Down(kD);
     Down(kC);
-    device.memory[175] = 7;
-    Down(kPad9);
-    device.memory[186] = 5;
-    Down(kN);
+    DownAt(175, 7, 1, kPad9);
+    DownAt(186, 5, 1, kN);
     Down(kP);
     Down(kM);
     Down(kDelete);

@@ -31,9 +31,9 @@ protected:
         });
     }
 
-    int Update(const std::string& content) {
-        TempFile file(content, ".bin");
-        LObjPtr_<CKdUpdaterFPGA> updater = new CKdUpdaterFPGA(file.Path(), kWaits);
+    int Update(const std::string& content) { return UpdateFrom(TempFile(content, ".bin").Path()); }
+    int UpdateFrom(const char* path) {
+        LObjPtr_<CKdUpdaterFPGA> updater = new CKdUpdaterFPGA(path, kWaits);
         updater->ReleaseObject();
         updater->SetDeviceStream(mPeer.SessionStream());
         return updater->ExecUpdate();
@@ -63,12 +63,15 @@ TEST_F(MainFirmwareUpdate, ErasesWritesBlocksAndFinishesWithTheSum) {
               (std::vector<UpdateNotes::Note>{{0, 0}, {1, 0}, {2, 0}, {3, 500}, {3, 1000}}));
 }
 
-TEST_F(MainFirmwareUpdate, ProgressOfAShortLastBlock) {
+TEST_F(MainFirmwareUpdate, ProgressOfAShortLastBlockAndTheFinishByte) {
     ASSERT_EQ(Update(std::string(60, '\x01')), 0);
     const auto packets = mPeer.TakePackets();
     ASSERT_EQ(packets.size(), 4u);
     EXPECT_EQ(packets[2].size(), 5u + 1);
     EXPECT_EQ(mNotes.Progress(), (std::vector<int>{984, 1000}));
+    // 18 x 0xFF + 0x46 = 0x1234: the low byte is sent.
+    ASSERT_EQ(Update(std::string(18, '\xFF') + "\x46"), 0);
+    EXPECT_EQ(mPeer.TakePackets().back(), ScriptedPeer::Response(0x33, 3, {0x34}));
 }
 
 TEST_F(MainFirmwareUpdate, ProgressIsSentOnlyWhenItChanges) {
@@ -79,19 +82,9 @@ TEST_F(MainFirmwareUpdate, ProgressIsSentOnlyWhenItChanges) {
     EXPECT_EQ(progress.back(), 1000);
 }
 
-TEST_F(MainFirmwareUpdate, FinishByteIsTheLowByteOfTheSum) {
-    // 18 x 0xFF + 0x46 = 0x1234
-    ASSERT_EQ(Update(std::string(18, '\xFF') + "\x46"), 0);
-    const auto packets = mPeer.TakePackets();
-    EXPECT_EQ(packets.back(), ScriptedPeer::Response(0x33, 3, {0x34}));
-}
-
 TEST_F(MainFirmwareUpdate, FileErrorsTouchNothing) {
     EXPECT_EQ(Update(""), 1);
-    LObjPtr_<CKdUpdaterFPGA> updater = new CKdUpdaterFPGA("/nonexistent/main.bin", kWaits);
-    updater->ReleaseObject();
-    updater->SetDeviceStream(mPeer.SessionStream());
-    EXPECT_EQ(updater->ExecUpdate(), 1);
+    EXPECT_EQ(UpdateFrom("/nonexistent/main.bin"), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(mPeer.TakePackets().empty());
     EXPECT_EQ(mNotes.Notes(), (std::vector<UpdateNotes::Note>{{0, 0}, {0, 0}}));
@@ -114,8 +107,8 @@ TEST_F(MainFirmwareUpdate, FailureStatusEndsAtThatPacket) {
 }
 
 TEST_F(MainFirmwareUpdate, AnswerWithoutStatusIsAFailure) {
-    mPeer.SetScript([](const ScriptedPeer::Packet& packet) -> std::vector<Bytes> {
-        return {ScriptedPeer::Response(packet.command | 0x80, packet.sequence, {})};
+    mPeer.SetScript([](const ScriptedPeer::Packet& p) -> std::vector<Bytes> {
+        return {ScriptedPeer::Response(p.command | 0x80, p.sequence, {})};
     });
     EXPECT_EQ(Update("abc"), 4);
 }

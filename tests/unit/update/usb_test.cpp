@@ -31,9 +31,7 @@ public:
 private:
     static _SDeviceInfo Info(unsigned location) {
         _SDeviceInfo info;
-        info.vendorID = 0x1209;
-        info.productID = 0x4B31;
-        info.locationID = location;
+        info.vendorID = 0x1209, info.productID = 0x4B31, info.locationID = location;
         return info;
     }
     LStream* mPeerStream;
@@ -159,27 +157,20 @@ TEST_F(UsbControllerUpdate, BootloaderLostMidwayEndsInTime) {
 }
 
 TEST(UsbControllerFile, NonEmptyLinesAreCounted) {
-    const struct {
-        const char* content;
-        int lines;
-    } cases[] = {
-        {"", 0},         {"\r\n\n\r", 0},     {"a", 1}, {"a\r\nb\r\n", 2}, {"a\n\n\nb", 2},
-        {"\ra\rb\r", 2}, {"a\r\n\r\nb\n", 2},
-    };
-    for (const auto& c : cases) {
-        TempFile file(c.content);
-        LObjPtr_<CKdUpdaterUSB> updater = new CKdUpdaterUSB(file.Path(), nullptr);
+    auto count = [](const char* path) {
+        LObjPtr_<CKdUpdaterUSB> updater = new CKdUpdaterUSB(path, nullptr);
         updater->ReleaseObject();
-        EXPECT_EQ(updater->CalcNumOfLines(), c.lines) << testing::PrintToString(c.content);
-    }
-    LObjPtr_<CKdUpdaterUSB> missing = new CKdUpdaterUSB("/nonexistent/usb.cyacd", nullptr);
-    missing->ReleaseObject();
-    EXPECT_EQ(missing->CalcNumOfLines(), 0);
+        return updater->CalcNumOfLines();
+    };
     // A line of more than one 128-byte block is one line.
-    TempFile longLine(std::string(300, 'a') + "\n" + std::string(5, 'b'));
-    LObjPtr_<CKdUpdaterUSB> updater = new CKdUpdaterUSB(longLine.Path(), nullptr);
-    updater->ReleaseObject();
-    EXPECT_EQ(updater->CalcNumOfLines(), 2);
+    const std::pair<std::string, int> cases[] = {
+        {"", 0},           {"\r\n\n\r", 0},          {"a", 1},
+        {"a\r\nb\r\n", 2}, {"a\n\n\nb", 2},         {"\ra\rb\r", 2},
+        {"a\r\n\r\nb\n", 2}, {std::string(300, 'a') + "\n" + std::string(5, 'b'), 2},
+    };
+    for (const auto& [content, lines] : cases)
+        EXPECT_EQ(count(TempFile(content).Path()), lines) << testing::PrintToString(content);
+    EXPECT_EQ(count("/nonexistent/usb.cyacd"), 0);
 }
 
 TEST_F(UsbControllerUpdate, LoanKeepsTheSessionOffTheLink) {
