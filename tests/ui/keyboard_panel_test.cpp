@@ -37,8 +37,9 @@ Wires Stripped(Wires wires) {
 }
 
 // The packets the peer received, once count have come (the window's loop runs meanwhile) or
-// after five seconds, without their sequence numbers.
-Wires Collect(PtyPeer& peer, size_t count) {
+// after five seconds, and nothing after them, without their sequence numbers.
+template <class Peer>
+Wires Collect(Peer& peer, size_t count) {
     Wires wires;
     QDeadlineTimer deadline(5000);
     while (wires.size() < count && !deadline.hasExpired()) {
@@ -46,7 +47,7 @@ Wires Collect(PtyPeer& peer, size_t count) {
         const Wires more = peer.TakePackets();
         wires.insert(wires.end(), more.begin(), more.end());
     }
-    QTest::qWait(50); // and nothing after them
+    QTest::qWait(50);
     const Wires more = peer.TakePackets();
     wires.insert(wires.end(), more.begin(), more.end());
     return Stripped(wires);
@@ -64,50 +65,38 @@ const KdPrmPopUpButton* OpenPageShowing(KdMainWindow& window, long id) {
     return nullptr;
 }
 
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
 // The companion program: sends events to the window and takes its replies on a free port.
-class Companion {
-public:
+struct Companion {
+    int socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    uint16_t port = 0;
     Companion() {
         sockaddr_in address = Loopback(0);
-        bind(mSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
         socklen_t length = sizeof address;
-        getsockname(mSocket, reinterpret_cast<sockaddr*>(&address), &length);
-        mPort = ntohs(address.sin_port);
+        bind(socket, reinterpret_cast<sockaddr*>(&address), length);
+        getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
     }
-    ~Companion() { close(mSocket); }
-
-    uint16_t Port() const { return mPort; }
-    void Send(uint16_t port, const char* text) const {
-        const sockaddr_in address = Loopback(port);
-        sendto(mSocket, text, strlen(text), 0, reinterpret_cast<const sockaddr*>(&address),
+    ~Companion() { close(socket); }
+    void Send(uint16_t to, const char* text) const {
+        const sockaddr_in address = Loopback(to);
+        sendto(socket, text, strlen(text), 0, reinterpret_cast<const sockaddr*>(&address),
                sizeof address);
     }
     // A reply that is waiting, or "".
     QString Receive() const {
         char reply[256];
-        const ssize_t count = recv(mSocket, reply, sizeof reply, MSG_DONTWAIT);
+        const ssize_t count = recv(socket, reply, sizeof reply, MSG_DONTWAIT);
         return count > 0 ? QString::fromUtf8(reply, count) : QString();
     }
-
-private:
-    static sockaddr_in Loopback(uint16_t port) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return address;
-    }
-
-    int mSocket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    uint16_t mPort = 0;
 };
-
-// The packets the peer received, once count have come, without their sequence numbers.
-Wires Received(ScriptedPeer& peer, size_t count) {
-    const Wires wires = peer.WaitForPackets(count);
-    peer.TakePackets();
-    return Stripped(wires);
-}
 
 QKeyEvent Key(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
               bool autoRepeat = false) {
@@ -126,54 +115,49 @@ class KeyboardPanelTest : public QObject {
 private slots:
     void init() { qputenv("KALDO_DEVICE_DIR", mRecords.path().toLocal8Bit()); }
 
+    // The panel key of a Qt key; Shift is reported held exactly when the key came with it.
     void KeyCodes_data() {
         QTest::addColumn<int>("qtKey");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
         QTest::addColumn<int>("keyCode");
-        QTest::addColumn<bool>("shift");
         const auto none = Qt::KeyboardModifiers(Qt::NoModifier);
-        const auto keypad = Qt::KeyboardModifiers(Qt::KeypadModifier);
-        const auto shifted = Qt::KeyboardModifiers(Qt::ShiftModifier);
-        QTest::newRow("S") << int(Qt::Key_S) << none << 1 << false;
-        QTest::newRow("shift S") << int(Qt::Key_S) << shifted << 1 << true;
-        QTest::newRow("5 is 23") << int(Qt::Key_5) << none << 23 << false;
-        QTest::newRow("6 is 22") << int(Qt::Key_6) << none << 22 << false;
-        QTest::newRow("shift 3 as typed") << int(Qt::Key_NumberSign) << shifted << 20 << true;
-        QTest::newRow("shift 3 as key") << int(Qt::Key_3) << shifted << 20 << true;
-        QTest::newRow("shift 8") << int(Qt::Key_Asterisk) << shifted << 28 << true;
-        QTest::newRow("keypad *") << int(Qt::Key_Asterisk) << keypad << 67 << false;
-        QTest::newRow("keypad 3") << int(Qt::Key_3) << keypad << 85 << false;
-        QTest::newRow("keypad 8") << int(Qt::Key_8) << keypad << 91 << false;
-        QTest::newRow("keypad 9") << int(Qt::Key_9) << keypad << 92 << false;
-        QTest::newRow("keypad 0") << int(Qt::Key_0) << keypad << 82 << false;
-        QTest::newRow("main 0 is none") << int(Qt::Key_0) << none << 0 << false;
-        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << keypad << 76 << false;
-        QTest::newRow("return is none") << int(Qt::Key_Return) << none << 0 << false;
-        QTest::newRow("clear") << int(Qt::Key_Clear) << none << 71 << false;
-        QTest::newRow("num lock as clear") << int(Qt::Key_NumLock) << none << 71 << false;
-        QTest::newRow("keypad 5, num lock off") << int(Qt::Key_Clear) << keypad << 87 << false;
-        QTest::newRow("keypad 4, num lock off") << int(Qt::Key_Left) << keypad << 86 << false;
-        QTest::newRow("keypad 9, num lock off") << int(Qt::Key_PageUp) << keypad << 92 << false;
-        QTest::newRow("keypad -") << int(Qt::Key_Minus) << keypad << 78 << false;
-        QTest::newRow("main -") << int(Qt::Key_Minus) << none << 27 << false;
-        QTest::newRow("keypad /") << int(Qt::Key_Slash) << keypad << 75 << false;
-        QTest::newRow("keypad .") << int(Qt::Key_Period) << keypad << 65 << false;
-        QTest::newRow("main .") << int(Qt::Key_Period) << none << 47 << false;
-        QTest::newRow("backspace") << int(Qt::Key_Backspace) << none << 51 << false;
-        QTest::newRow("F1") << int(Qt::Key_F1) << none << 122 << false;
-        QTest::newRow("F4") << int(Qt::Key_F4) << none << 118 << false;
-        QTest::newRow("F10") << int(Qt::Key_F10) << none << 109 << false;
-        QTest::newRow("page up") << int(Qt::Key_PageUp) << none << 116 << false;
-        QTest::newRow("end") << int(Qt::Key_End) << none << 119 << false;
-        QTest::newRow("left") << int(Qt::Key_Left) << none << 123 << false;
-        QTest::newRow("up") << int(Qt::Key_Up) << none << 126 << false;
-        QTest::newRow("A is none") << int(Qt::Key_A) << none << 0 << false;
+        const auto pad = Qt::KeyboardModifiers(Qt::KeypadModifier);
+        const auto shift = Qt::KeyboardModifiers(Qt::ShiftModifier);
+        const struct {
+            const char* name;
+            int key;
+            Qt::KeyboardModifiers modifiers;
+            int code;
+        } rows[] = {
+            {"S", Qt::Key_S, none, 1}, {"shift S", Qt::Key_S, shift, 1},
+            {"A is none", Qt::Key_A, none, 0},
+            {"5 is 23", Qt::Key_5, none, 23}, {"6 is 22", Qt::Key_6, none, 22},
+            {"main 0 is none", Qt::Key_0, none, 0},
+            {"shift 3 as typed", Qt::Key_NumberSign, shift, 20},
+            {"shift 3 as key", Qt::Key_3, shift, 20}, {"shift 8", Qt::Key_Asterisk, shift, 28},
+            {"main -", Qt::Key_Minus, none, 27}, {"main .", Qt::Key_Period, none, 47},
+            {"keypad *", Qt::Key_Asterisk, pad, 67}, {"keypad 3", Qt::Key_3, pad, 85},
+            {"keypad 8", Qt::Key_8, pad, 91}, {"keypad 9", Qt::Key_9, pad, 92},
+            {"keypad 0", Qt::Key_0, pad, 82}, {"keypad enter", Qt::Key_Enter, pad, 76},
+            {"keypad -", Qt::Key_Minus, pad, 78}, {"keypad /", Qt::Key_Slash, pad, 75},
+            {"keypad .", Qt::Key_Period, pad, 65}, {"return is none", Qt::Key_Return, none, 0},
+            {"clear", Qt::Key_Clear, none, 71}, {"num lock as clear", Qt::Key_NumLock, none, 71},
+            {"keypad 5, num lock off", Qt::Key_Clear, pad, 87},
+            {"keypad 4, num lock off", Qt::Key_Left, pad, 86},
+            {"keypad 9, num lock off", Qt::Key_PageUp, pad, 92},
+            {"backspace", Qt::Key_Backspace, none, 51}, {"F1", Qt::Key_F1, none, 122},
+            {"F4", Qt::Key_F4, none, 118}, {"F10", Qt::Key_F10, none, 109},
+            {"page up", Qt::Key_PageUp, none, 116}, {"end", Qt::Key_End, none, 119},
+            {"left", Qt::Key_Left, none, 123}, {"up", Qt::Key_Up, none, 126},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row.name) << row.key << row.modifiers << row.code;
     }
     void KeyCodes() {
         QFETCH(int, qtKey);
         QFETCH(Qt::KeyboardModifiers, modifiers);
         QFETCH(int, keyCode);
-        QFETCH(bool, shift);
+        const bool shift = modifiers == Qt::ShiftModifier;
         const QKeyEvent event = Key(QEvent::KeyPress, qtKey, modifiers);
         bool shiftHeld = !shift;
         QCOMPARE(KdKeyboardPanel::KeyCode(event, &shiftHeld), keyCode);
@@ -193,7 +177,7 @@ private slots:
         panel.keyUp(Key(QEvent::KeyRelease, Qt::Key_F10, Qt::NoModifier, true), &session);
         panel.keyDown(Key(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier, true), &session);
         panel.keyUp(Key(QEvent::KeyRelease, Qt::Key_F10), &session);
-        QCOMPARE(Received(peer, 3), (Wires{Set(187, {0xFC}), Set(187, {0xFC}), Set(187, {0})}));
+        QCOMPARE(Collect(peer, 3), (Wires{Set(187, {0xFC}), Set(187, {0xFC}), Set(187, {0})}));
 
         panel.keyDown(Key(QEvent::KeyPress, Qt::Key_NumberSign, Qt::ShiftModifier), &session);
         panel.keyDown(Key(QEvent::KeyPress, Qt::Key_0, Qt::KeypadModifier), &session);
@@ -201,7 +185,7 @@ private slots:
         panel.keyUp(Key(QEvent::KeyRelease, Qt::Key_0, Qt::KeypadModifier), &session);
         panel.keyDown(Key(QEvent::KeyPress, Qt::Key_A), &session); // no panel key
         panel.keyDown(Key(QEvent::KeyPress, Qt::Key_3, Qt::KeypadModifier), &session);
-        QCOMPARE(Received(peer, 3),
+        QCOMPARE(Collect(peer, 3),
                  (Wires{Set(176, {0, 2, 1}), Set(171, {2, 1, 0, 1}), Set(171, {2, 0, 0, 1})}));
         QCOMPARE(log, (std::vector<std::string>{
                           "109", "ZoomIn", "109", "ZoomIn", "ZoomStop", "20", "3 with Shift", "82",
@@ -223,36 +207,30 @@ private slots:
         }
     }
 
-    void WindowTakesEventsWithoutASession() {
-        Companion companion;
-        KdMainWindow window;
-        window.udpListen(0, companion.Port());
-        const CKdUdpLink* link = window.remoteControl().Link();
-        QVERIFY(link && link->IsListening());
-        companion.Send(link->EventPort(), "KeyDown:sw:MIX");
-        companion.Send(link->EventPort(), "Rotate:enc:0:175:0:1");
-        // Both reach the window and change nothing; the dial gets no reply without a switcher.
-        QTRY_COMPARE(window.remoteControl().Interpreter().EventNum(), 0x0AF59001);
-        QCOMPARE(companion.Receive(), QString());
-        QVERIFY(!window.prmManager());
-    }
-
+    // Events reach the window before a switcher is open and change nothing; then keys and
+    // events work the switcher, and the open page follows.
     void WindowWorksTheSwitcherFromKeysAndEvents() {
         PtyPeer peer;
         Companion companion;
         KdMainWindow window;
-        window.udpListen(0, companion.Port());
+        window.udpListen(0, companion.port);
+        const CKdUdpLink* link = window.remoteControl().Link();
+        QVERIFY(link && link->IsListening());
+        const uint16_t eventPort = link->EventPort();
+        companion.Send(eventPort, "KeyDown:sw:MIX");
+        companion.Send(eventPort, "Rotate:enc:0:175:0:1");
+        QTRY_COMPARE(window.remoteControl().Interpreter().EventNum(), 0x0AF59001);
+        QCOMPARE(companion.Receive(), QString()); // no reply without a switcher
+        QVERIFY(!window.prmManager());
+
         QVERIFY(window.addManualDevice(peer.Path().c_str()));
         QTRY_VERIFY(window.prmManager());
         QTest::qWait(300); // the opening page's requests
         peer.TakePackets();
-
         QTest::keyClick(window.menuView(), Qt::Key_F10);
         QCOMPARE(Collect(peer, 2), (Wires{Set(187, {0xFC}), Set(187, {0})}));
 
-        const uint16_t eventPort = window.remoteControl().Link()->EventPort();
-        // The open page that shows "M/E Type" follows the event.
-        const KdPrmPopUpButton* meType = OpenPageShowing(window, 210);
+        const KdPrmPopUpButton* meType = OpenPageShowing(window, 210); // "M/E Type"
         QVERIFY(meType);
         peer.TakePackets(); // the page's requests
         QCOMPARE(meType->currentText(), QString(gPrmConverterMeType.PrmValueToString(0)));

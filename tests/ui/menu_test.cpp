@@ -20,66 +20,37 @@ class MenuTest : public QObject {
             view.setDataSource(source);
             view.expandAll();
         }
-        QString Label(int row) const { return view.indexAtRow(row).data().toString(); }
         QString PageName() const { return area.widget() ? area.widget()->objectName() : ""; }
     };
 
 private slots:
-    void RowsOfTheExpandedTree_data() {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("root") << 0 << "KALDO-1 MENU";
-        QTest::newRow("first group") << 1 << "Input";
-        QTest::newRow("first page") << 2 << "Main";
-        QTest::newRow("still group") << 5 << "Still";
-        QTest::newRow("still page") << 6 << "Capture/Erase";
-        QTest::newRow("roi general") << 10 << "General";
-        QTest::newRow("mix/effect group") << 14 << "Mix/Effect";
-        QTest::newRow("last group") << 35 << "USB Only";
-        QTest::newRow("last page") << 37 << "Others";
-    }
     void RowsOfTheExpandedTree() {
-        QFETCH(int, row);
-        QFETCH(QString, label);
         Tree tree;
         QCOMPARE(tree.view.numberOfRows(), 38);
-        QCOMPARE(tree.Label(row), label);
         QCOMPARE(tree.source->rowCount(), 1);
         QCOMPARE(tree.source->rowCount(tree.source->index(0, 0)), 10);
+        const std::pair<int, QString> rows[] = {
+            {0, "KALDO-1 MENU"}, {1, "Input"},       {2, "Main"},      {5, "Still"},
+            {6, "Capture/Erase"}, {10, "General"},   {14, "Mix/Effect"}, {35, "USB Only"},
+            {37, "Others"}};
+        for (const auto& [row, label] : rows)
+            QCOMPARE(tree.view.indexAtRow(row).data().toString(), label);
     }
 
-    void SelectionRules_data() {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("selected");
-        QTest::newRow("root") << 0 << false;
-        QTest::newRow("group") << 1 << false;
-        QTest::newRow("page") << 2 << true;
-        QTest::newRow("above the top") << -1 << false;
-        QTest::newRow("below the last row") << 38 << false;
-        QTest::newRow("last page") << 37 << true;
-    }
+    // Only pages are selected, a refused row leaves no selection; a default that is no page
+    // lands on the first page.
     void SelectionRules() {
-        QFETCH(int, row);
-        QFETCH(bool, selected);
-        Tree tree;
-        QCOMPARE(tree.view.selectRowInSafety(row), selected);
-        QCOMPARE(tree.view.selectedRow(), selected ? row : -1);
-    }
-
-    void DefaultSelectionLandsOnTheFirstPage_data() {
-        QTest::addColumn<int>("defaultRow");
-        QTest::addColumn<int>("row");
-        QTest::newRow("root") << 0 << 2;
-        QTest::newRow("none") << -1 << 2;
-        QTest::newRow("beyond") << 38 << 2;
-        QTest::newRow("a page") << 12 << 12;
-    }
-    void DefaultSelectionLandsOnTheFirstPage() {
-        QFETCH(int, defaultRow);
-        QFETCH(int, row);
-        Tree tree;
-        QVERIFY(tree.view.selectAnyRowWithDefault(defaultRow));
-        QCOMPARE(tree.view.selectedRow(), row);
+        for (const auto& [row, selected] :
+             {std::pair{0, false}, {1, false}, {2, true}, {-1, false}, {38, false}, {37, true}}) {
+            Tree tree;
+            QCOMPARE(tree.view.selectRowInSafety(row), selected);
+            QCOMPARE(tree.view.selectedRow(), selected ? row : -1);
+        }
+        for (const auto& [defaultRow, row] : {std::pair{0, 2}, {-1, 2}, {38, 2}, {12, 12}}) {
+            Tree tree;
+            QVERIFY(tree.view.selectAnyRowWithDefault(defaultRow));
+            QCOMPARE(tree.view.selectedRow(), row);
+        }
     }
 
     void EachSelectionOpensANewPage() {
@@ -94,7 +65,9 @@ private slots:
         QCOMPARE(tree.PageName(), "KdPrmViewRoiGeneral");
     }
 
-    void AGroupClickLeavesThePage() {
+    // A click on a group and the same data source again leave the page; no data source
+    // empties the tree and the page area.
+    void GroupClicksAndDataSourceChanges() {
         Tree tree;
         QVERIFY(tree.view.selectRowInSafety(2));
         QWidget* page = tree.area.widget();
@@ -103,12 +76,6 @@ private slots:
                           tree.view.visualRect(tree.view.indexAtRow(1)).center());
         QCOMPARE(tree.view.selectedRow(), 2);
         QCOMPARE(tree.area.widget(), page);
-    }
-
-    void DataSourceChangesEmptyThePageArea() {
-        Tree tree;
-        QVERIFY(tree.view.selectRowInSafety(2));
-        QWidget* page = tree.area.widget();
         tree.view.setDataSource(tree.source);
         QCOMPARE(tree.area.widget(), page);
         tree.view.setDataSource(nullptr);
@@ -120,39 +87,35 @@ private slots:
     void HeaderVersions() {
         KdHeaderView header;
         QCOMPARE(header.productName()->text(), "KALDO-1");
-        QCOMPARE(header.versionFPGA()->text(), ": --.--");
         CKdPrmManager::_SVersionInfo version;
         version.mSoftware = "01.02";
         version.mUSB = "0A.10";
         header.setVersion(&version);
-        QCOMPARE(header.versionSoft()->text(), ": 01.02");
-        QCOMPARE(header.versionFPGA()->text(), ": --.--");
-        QCOMPARE(header.versionUSB()->text(), ": 0A.10");
-        QCOMPARE(header.versionPHY()->text(), ": --.--");
+        const QStringList shown = {header.versionSoft()->text(), header.versionFPGA()->text(),
+                                   header.versionUSB()->text(), header.versionPHY()->text()};
+        QCOMPARE(shown, QStringList({": 01.02", ": --.--", ": 0A.10", ": --.--"}));
         header.setVersion(nullptr);
         QCOMPARE(header.versionSoft()->text(), ": --.--");
     }
 
     void LogoFollowsThePalette() {
         const QPalette original = QApplication::palette();
+        const auto setColours = [&](QColor window, QColor text) {
+            QPalette palette = original;
+            palette.setColor(QPalette::Window, window);
+            palette.setColor(QPalette::WindowText, text);
+            QApplication::setPalette(palette);
+        };
         KdLogoView logo;
         logo.show();
         QCOMPARE(logo.imageName(), ":/LogoORM.svg");
-        QVERIFY(!logo.pixmap().isNull());
         const QImage lightImage = logo.pixmap().toImage();
-
-        QPalette dark = original;
-        dark.setColor(QPalette::Window, QColor(0x20, 0x22, 0x25));
-        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-        QApplication::setPalette(dark);
+        QVERIFY(!lightImage.isNull());
+        setColours(QColor(0x20, 0x22, 0x25), QColor(0xee, 0xee, 0xee));
         QTRY_COMPARE(logo.imageName(), ":/LogoORM_w.svg");
         QVERIFY(!logo.pixmap().isNull());
         QVERIFY(logo.pixmap().toImage() != lightImage);
-
-        QPalette light = original;
-        light.setColor(QPalette::Window, QColor(0xf4, 0xf4, 0xf4));
-        light.setColor(QPalette::WindowText, Qt::black);
-        QApplication::setPalette(light);
+        setColours(QColor(0xf4, 0xf4, 0xf4), Qt::black);
         QTRY_COMPARE(logo.imageName(), ":/LogoORM.svg");
         QApplication::setPalette(original);
     }

@@ -57,8 +57,9 @@ struct Alerts {
     QList<QStringList> shown;
 };
 
-// Drags paths over section and drops them; whether the drag frame showed meanwhile.
-bool Drop(KdUpdateFileSection* section, const QStringList& paths) {
+// Drags paths over section and drops them (or, with leave, takes the drag away); whether the
+// drag frame showed meanwhile and the field is editable again afterwards.
+bool Drop(KdUpdateFileSection* section, const QStringList& paths, bool leave = false) {
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& path : paths)
@@ -70,8 +71,18 @@ bool Drop(KdUpdateFileSection* section, const QStringList& paths) {
     const bool framed = section->dragFrame() && section->dragFrame()->isVisible();
     if (!section->fileName()->isReadOnly() || !section->inDragging()) return false;
     QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(section, &drop);
-    return framed && !section->fileName()->isReadOnly();
+    QDragLeaveEvent away;
+    QApplication::sendEvent(section, leave ? static_cast<QEvent*>(&away) : &drop);
+    return framed && !section->dragFrame()->isVisible() && !section->fileName()->isReadOnly();
+}
+
+// Starts an update on window whose updater ends with result once released.
+LObjPtr_<HeldUpdater> Start(KdUpdateWindow& window, int result, bool released = false) {
+    LObjPtr_<HeldUpdater> updater = new HeldUpdater(result);
+    updater->ReleaseObject();
+    updater->release = released;
+    window.execUpdate(updater);
+    return updater;
 }
 
 } // namespace
@@ -137,15 +148,8 @@ private slots:
         QVERIFY(window.updateButton()->isEnabled());
 
         // A drag that leaves hides the frame and makes the field editable again.
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(mFiles.filePath("usb.cyacd"))});
-        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.fileUSB(), &enter);
-        QVERIFY(window.fileUSB()->dragFrame()->isVisible());
-        QDragLeaveEvent leave;
-        QApplication::sendEvent(window.fileUSB(), &leave);
-        QVERIFY(!window.fileUSB()->dragFrame()->isVisible());
-        QVERIFY(!window.fileUSB()->fileName()->isReadOnly());
+        QVERIFY(Drop(window.fileUSB(), {mFiles.filePath("usb.cyacd")}, true));
+        QCOMPARE(window.fileUSB()->filePath(), mFiles.filePath("usb.cyacd"));
     }
 
     void RunningUpdateLocksTheWindowAndShowsProgress() {
@@ -153,9 +157,7 @@ private slots:
         QPointer<KdUpdateWindow> window = new KdUpdateWindow;
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
-        LObjPtr_<HeldUpdater> updater = new HeldUpdater(0);
-        updater->ReleaseObject();
-        window->execUpdate(updater);
+        LObjPtr_<HeldUpdater> updater = Start(*window, 0);
         for (QWidget* control :
              std::initializer_list<QWidget*>{window->updateButton(), window->cancelButton(),
                                              window->fileSOFT()->radioButton(),
@@ -191,10 +193,7 @@ private slots:
             Alerts alerts;
             KdUpdateWindow window;
             window.show();
-            LObjPtr_<HeldUpdater> updater = new HeldUpdater(c.result);
-            updater->ReleaseObject();
-            updater->release = true;
-            window.execUpdate(updater);
+            Start(window, c.result, true);
             QTRY_VERIFY(!window.isVisible());
             QCOMPARE(alerts.shown, QList<QStringList>{c.alert});
         }

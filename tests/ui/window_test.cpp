@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <optional>
 #include <sys/wait.h>
 
 using Bytes = PtyPeer::Bytes;
@@ -34,6 +35,11 @@ class WindowTest : public QObject {
                 header->versionUSB()->text(), header->versionPHY()->text()};
     }
     static const inline QStringList kBlank = {": --.--", ": --.--", ": --.--", ": --.--"};
+    // No session, a blank header and an empty tree.
+    static bool Cleared(const KdMainWindow& window) {
+        return !window.prmManager() && Versions(window) == kBlank &&
+               window.menuView()->numberOfRows() == 0;
+    }
     static const inline QStringList kPeerVersions = {": 02.01", ": 04.03", ": 06.05", ": 08.07"};
 
     // The packets without the parameter requests of the pages that open meanwhile.
@@ -41,6 +47,22 @@ class WindowTest : public QObject {
         std::erase_if(packets, [](const Bytes& packet) { return packet[2] == 0x10; });
         return packets;
     }
+
+    // Another kaldo-sim in the device directory of sim, ended on destruction.
+    struct ExtraSim {
+        int output[2] = {-1, -1};
+        pid_t pid = -1;
+        ExtraSim(const SimProcess& sim, const char* serial) {
+            if (pipe(output) == 0)
+                pid = SimProcess::Spawn(KALDO_SIM_EXE, {"--serial", serial}, sim.DeviceDir(),
+                                        output[1]);
+        }
+        ~ExtraSim() {
+            if (pid > 0 && kill(pid, SIGTERM) == 0) waitpid(pid, nullptr, 0);
+            close(output[0]);
+            close(output[1]);
+        }
+    };
 
     // An empty record directory: only the devices a test adds are listed.
     QTemporaryDir mRecords;
@@ -104,8 +126,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.openRetry() == 1, 20000);
         QCOMPARE(window.menuView()->numberOfRows(), 38);
         QTRY_COMPARE(window.openRetry(), 0);
-        QCOMPARE(window.menuView()->numberOfRows(), 0);
-        QCOMPARE(Versions(window), kBlank);
+        QVERIFY(Cleared(window));
         const std::vector<Bytes> asked = peer.TakePackets();
         QVERIFY(asked.size() >= 30);
         for (const Bytes& packet : asked)
@@ -122,49 +143,33 @@ private slots:
         SimProcess first({"--serial", "K1FIRST001"});
         qputenv("KALDO_DEVICE_DIR", first.DeviceDir().c_str());
         KdMainWindow window;
+        QTableWidget* table = window.devListView();
         QTRY_VERIFY(window.prmManager());
-        QCOMPARE(window.devListView()->item(0, 0)->text(), "KALDO-1 (K1FIRST001)");
-
-        int output[2];
-        QVERIFY(pipe(output) == 0);
-        const pid_t second = SimProcess::Spawn(KALDO_SIM_EXE, {"--serial", "K1SECOND01"},
-                                               first.DeviceDir(), output[1]);
-        QTRY_COMPARE(window.devListView()->rowCount(), 2);
-        QCOMPARE(window.devListView()->item(1, 0)->text(), "KALDO-1 (K1SECOND01)");
+        std::optional<ExtraSim> second(std::in_place, first, "K1SECOND01");
+        QTRY_COMPARE(table->rowCount(), 2);
+        QCOMPARE(table->item(1, 0)->text(), "KALDO-1 (K1SECOND01)");
         CKdUsbDevice* firstDevice = window.currentDevice();
 
         QCOMPARE(first.Terminate(), 0);
-        QTRY_COMPARE(window.devListView()->rowCount(), 1);
+        QTRY_COMPARE(table->rowCount(), 1);
         QVERIFY(window.currentDevice() != firstDevice);
-        QCOMPARE(window.devListView()->selectedItems().first()->text(), "KALDO-1 (K1SECOND01)");
+        QCOMPARE(table->selectedItems().first()->text(), "KALDO-1 (K1SECOND01)");
         QTRY_VERIFY(window.prmManager());
         QCOMPARE(window.menuView()->selectedRow(), 2);
 
-        kill(second, SIGTERM);
-        waitpid(second, nullptr, 0);
-        close(output[0]);
-        close(output[1]);
-        QTRY_COMPARE(window.devListView()->rowCount(), 0);
+        second.reset();
+        QTRY_COMPARE(table->rowCount(), 0);
         QVERIFY(!window.currentDevice());
-        QVERIFY(!window.prmManager());
-        QCOMPARE(Versions(window), kBlank);
-        QCOMPARE(window.menuView()->numberOfRows(), 0);
+        QVERIFY(Cleared(window));
         QVERIFY(!window.updateButton()->isEnabled());
         auto* notice = qobject_cast<QLabel*>(window.prmView()->widget());
-        QVERIFY(notice);
-        QVERIFY(notice->text().contains("kaldo-sim"));
+        QVERIFY(notice && notice->text().contains("kaldo-sim"));
 
         // A switcher that comes back opens without a click.
-        QVERIFY(pipe(output) == 0);
-        const pid_t again = SimProcess::Spawn(KALDO_SIM_EXE, {"--serial", "K1AGAIN001"},
-                                              first.DeviceDir(), output[1]);
+        ExtraSim again(first, "K1AGAIN001");
         QTRY_VERIFY(window.prmManager());
-        QCOMPARE(window.devListView()->selectedItems().first()->text(), "KALDO-1 (K1AGAIN001)");
+        QCOMPARE(table->selectedItems().first()->text(), "KALDO-1 (K1AGAIN001)");
         QCOMPARE(window.menuView()->selectedRow(), 2);
-        kill(again, SIGTERM);
-        waitpid(again, nullptr, 0);
-        close(output[0]);
-        close(output[1]);
     }
 
 #ifdef KALDO_UI_UPDATE
@@ -208,10 +213,8 @@ private slots:
         // is cleared and it opens again with a new session.
         const std::vector<Bytes> reboot = WithoutPageRequests(peer.TakePackets());
         QCOMPARE(reboot, std::vector<Bytes>({{'M', 'V', 0x40, reboot.at(0)[3], 0}}));
-        QVERIFY(!window.prmManager());
         QVERIFY(window.currentDevice());
-        QCOMPARE(window.menuView()->numberOfRows(), 0);
-        QCOMPARE(Versions(window), kBlank);
+        QVERIFY(Cleared(window));
         QTRY_VERIFY(window.prmManager());
         QCOMPARE(WithoutPageRequests(peer.TakePackets()),
                  std::vector<Bytes>({{'M', 'V', 0x15, 1, 0}}));
@@ -220,8 +223,7 @@ private slots:
         // Waking from sleep closes and reopens the same way, at the first page.
         window.menuView()->selectRowInSafety(37);
         window.reconnectDevice();
-        QVERIFY(!window.prmManager());
-        QCOMPARE(window.menuView()->numberOfRows(), 0);
+        QVERIFY(Cleared(window));
         QTRY_VERIFY(window.prmManager());
         QCOMPARE(window.menuView()->selectedRow(), 2);
 
@@ -234,7 +236,9 @@ private slots:
             QCOMPARE(int(packet[2]), 0x15);
     }
 
-    void AFocusedFieldOnAPageScrollsIntoSight() {
+    // Without a switcher: a focused field on a page scrolls into sight, and an alert request
+    // (and nothing else posted as one) shows a window-modal box.
+    void FocusScrollingAndAlerts() {
         KdMainWindow window;
         window.show();
         QApplication::setActiveWindow(&window);
@@ -248,15 +252,10 @@ private slots:
         field->setFocus();
         QTRY_VERIFY(window.prmView()->viewport()->rect().contains(
             field->mapTo(window.prmView()->viewport(), QPoint(0, 24))));
-    }
 
-    void AlertRequestsShowAWindowModalBox() {
-        KdMainWindow window;
-        window.show();
         LString notAnAlert("text");
         LNotificationCenter::Default().Post("KdAlertReqNotification", nullptr, &notAnAlert);
         QVERIFY(window.findChildren<QMessageBox*>().isEmpty());
-
         auto* alert = new KdAlert(QMessageBox::Information, "Update finished.", "Details");
         LNotificationCenter::Default().Post("KdAlertReqNotification", nullptr, alert);
         LObject::ReleaseObject(alert);
