@@ -1,4 +1,4 @@
-#include "CKdUpdaterFPGA.h"
+#include "CKdUpdater.h"
 #include "KdAlert.h"
 #include "KdMainWindow.h"
 #include "KdUpdateFileSection.h"
@@ -10,13 +10,11 @@
 #include "LNotificationCenter.h"
 
 #include <QFrame>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
 #include <QtTest>
 
 #include <atomic>

@@ -8,7 +8,6 @@
 #include "LNotificationCenter.h"
 #include "LString.h"
 
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
