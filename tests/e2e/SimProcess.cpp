@@ -10,9 +10,10 @@
 #include <thread>
 #include <unistd.h>
 
-SimProcess::SimProcess(std::vector<std::string> arguments) {
+SimProcess::SimProcess(std::vector<std::string> arguments, const std::string& deviceDir)
+    : mDeviceDir(deviceDir) {
     char dir[] = "/tmp/kaldo-e2e-XXXXXX";
-    if (mkdtemp(dir)) mDeviceDir = dir;
+    if (mDeviceDir.empty() && mkdtemp(dir)) mDeviceDir = dir, mOwnsDir = true;
     int output[2];
     if (mDeviceDir.empty() || pipe2(output, O_CLOEXEC) != 0) return;
     mPid = Spawn(KALDO_SIM_EXE, std::move(arguments), mDeviceDir, output[1]);
@@ -44,7 +45,7 @@ SimProcess::~SimProcess() {
     }
     if (mOutput >= 0) close(mOutput);
     std::error_code ignored;
-    if (!mDeviceDir.empty()) std::filesystem::remove_all(mDeviceDir, ignored);
+    if (mOwnsDir) std::filesystem::remove_all(mDeviceDir, ignored);
 }
 
 const std::string& SimProcess::NextTty(int timeoutMs) {
@@ -75,9 +76,9 @@ int SimProcess::RecordCount() const {
     return count;
 }
 
-int SimProcess::Terminate() {
+int SimProcess::Terminate(int signal) {
     if (mPid <= 0) return -1;
-    kill(mPid, SIGTERM);
+    kill(mPid, signal);
     return WaitExit(3000);
 }
 

@@ -4,12 +4,12 @@
 #include <sys/types.h>
 #include <vector>
 
-// Runs kaldo-sim for a test in a record directory of its own and reads the terminal path of each
-// attachment from its output. Terminated (SIGTERM) on destruction; the directory goes with it.
+// Runs kaldo-sim for a test in a record directory of its own (removed with it) or the one given,
+// and reads the terminal path of each attachment from its output. Terminated on destruction.
 class SimProcess {
 public:
     // Starts the simulator and waits for its first attachment.
-    explicit SimProcess(std::vector<std::string> arguments);
+    explicit SimProcess(std::vector<std::string> arguments, const std::string& deviceDir = "");
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
@@ -26,8 +26,8 @@ public:
     const std::string& DeviceDir() const { return mDeviceDir; }
     // The device records in the directory (docs/virtual-devices.md).
     int RecordCount() const;
-    // Sends SIGTERM and returns the exit status (-1 when it did not end in time).
-    int Terminate();
+    // Sends the signal and returns the exit status (-1 when it did not end in time).
+    int Terminate(int signal = 15);
     // The exit status once the process has ended by itself within the time, else -1.
     int WaitExit(int timeoutMs);
 
@@ -35,5 +35,6 @@ private:
     pid_t mPid = -1;
     int mOutput = -1;
     std::string mDeviceDir;
+    bool mOwnsDir = false;
     std::string mTty;
 };
