@@ -20,7 +20,6 @@ public:
     SimLink(const SimLink&) = delete;
     SimLink& operator=(const SimLink&) = delete;
 
-    bool IsOpen() const { return mFd >= 0; }
     // Sends a request with the next sequence number and returns the next frame, skipping bytes
     // before "M" "V"; nothing when no frame or one with another sequence number comes in time.
     std::optional<Frame> Transact(uint8_t command, const std::vector<uint8_t>& data = {},

@@ -375,6 +375,7 @@ TEST(KaldoCtl, ExecuteCommandsAndParameterSaveSurviveARestart) {
         CtlResult saved = sim.Ctl({"--trace", "set", "--save", "Cut Type", "Off"});
         EXPECT_EQ(saved.code, kOK) << saved.err;
         EXPECT_EQ(Writes(saved.err), (Strings{"set 218: ff", "set 1000: 01"}));
+        EXPECT_EQ(access(state.c_str(), R_OK), 0); // written when saved, not only at the end
         EXPECT_EQ(sim.Ctl({"set", "M/E Type", "Wipe"}).code, kOK); // not saved
     }
     Sim restarted({"--state", state});
