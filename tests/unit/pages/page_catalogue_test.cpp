@@ -70,8 +70,9 @@ TEST(PageCatalogue, RowsAsDocumented) {
         EXPECT_EQ(row->mConverter, expected.converter);
         EXPECT_STREQ(row->mUnit ? row->mUnit : "", expected.unit ? expected.unit : "");
         EXPECT_EQ(row->mInfoCode, expected.infoCode);
-        if (expected.widget == W::Name || expected.widget == W::Exec)
+        if (expected.widget == W::Name || expected.widget == W::Exec) {
             EXPECT_EQ(row->mLength, expected.length);
+        }
     }
 
     // The confirmations and the reboot notification of the last page.
