@@ -1,6 +1,6 @@
 // kaldo-utility's start-up up to the first paint of its main window, as a whole process: it
 // starts like the utility and exits once the window has painted, so that timing the process
-// (farm-bench -n 10 -- kaldo_window_startup, offscreen) gives the time to a shown window.
+// (hyperfine -r 10 kaldo_window_startup, offscreen) gives the time to a shown window.
 #include "KdMainWindow.h"
 
 #include <QApplication>
