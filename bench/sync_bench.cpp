@@ -1,24 +1,11 @@
+#include "BenchClock.h"
 #include "CKdPageCatalogue.h"
 #include "CKdPrmManager.h"
 #include "ScriptedPeer.h"
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
-
 namespace {
-
-double ThreadCpuSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec + now.tv_nsec * 1e-9;
-}
-
-double WallSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec + now.tv_nsec * 1e-9;
-}
 
 // Every page's request table in turn, each request waiting for its answer from a scripted switcher
 // on a socket pair.

@@ -1,91 +1,24 @@
+#include "BenchClock.h"
 #include "CKdUpdaterFPGA.h"
 #include "LSerialPort.h"
+#include "SimProcess.h"
 
 #include <benchmark/benchmark.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <string>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 
 constexpr size_t kImageSize = 1 << 20; // 1 MiB
 constexpr int kBlockSize = 59;
 
-double ThreadCpuSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec + now.tv_nsec * 1e-9;
-}
-
-double WallSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec + now.tv_nsec * 1e-9;
-}
-
-// kaldo-sim without added latency or erase delay, in a record directory of its own; its
-// terminal is read from its --print-tty line.
-class Simulator {
-public:
-    Simulator() {
-        char pattern[] = "/tmp/kaldo-bench-XXXXXX";
-        mDir = mkdtemp(pattern);
-        setenv("KALDO_DEVICE_DIR", mDir.c_str(), 1);
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> arguments = {KALDO_SIM_EXE, "--print-tty", "--erase-delay-ms",
-                                              "0"};
-        std::vector<char*> argv;
-        for (std::string& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        posix_spawn(&mPid, KALDO_SIM_EXE, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        mOutput = fdopen(out[0], "r");
-        char line[256] = {};
-        if (mOutput && std::fgets(line, sizeof line, mOutput))
-            mTty = std::string(line, strcspn(line, "\n"));
-    }
-    ~Simulator() {
-        if (mPid > 0) {
-            kill(mPid, SIGTERM);
-            waitpid(mPid, nullptr, 0);
-        }
-        if (mOutput) std::fclose(mOutput);
-        std::string command = "rm -rf " + mDir;
-        std::system(command.c_str());
-    }
-    const std::string& Tty() const { return mTty; }
-    const std::string& Dir() const { return mDir; }
-
-private:
-    pid_t mPid = -1;
-    FILE* mOutput = nullptr;
-    std::string mDir;
-    std::string mTty;
-};
-
 // A 1 MiB main firmware update against kaldo-sim over its pseudo-terminal at the link's speed:
 // bytes per second, and the updater's own CPU time per block (the simulator's is not counted).
 void BM_MainFirmwareUpdate(benchmark::State& state) {
-    Simulator sim;
-    const std::string image = sim.Dir() + "/main.bin";
+    // kaldo-sim without added latency or erase delay, in a record directory of its own.
+    SimProcess sim({"--erase-delay-ms", "0"});
+    const std::string image = sim.DeviceDir() + "/main.bin";
     {
         std::ofstream file(image, std::ios::binary);
         for (size_t i = 0; i < kImageSize; ++i)
