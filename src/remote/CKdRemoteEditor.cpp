@@ -6,6 +6,7 @@
 #include "LString.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -275,9 +276,15 @@ int ReadValue(CKdPrmManager& session, const Row& row, const SKind& kind,
     return kind.mAboveMaxIsMin && value > row.mMax ? row.mMin : value;
 }
 
-// The step of a dial turn: the square of the count, ten times that in coarse steps.
-int StepSize(int count, bool coarse) {
-    return count * count * (coarse ? 10 : 1);
+// The step of a dial turn: the square of the count, ten times that in coarse steps. Wide enough
+// for any count, so that targets and values never wrap.
+long long StepSize(int count, bool coarse) {
+    return static_cast<long long>(count) * count * (coarse ? 10 : 1);
+}
+
+// The selection's target identifier, saturated to the int range.
+int Target(int shown, long long steps) {
+    return static_cast<int>(std::clamp<long long>(shown + steps, INT_MIN, INT_MAX));
 }
 
 int Changed(const Row& row, const SKind& kind, int value, int count, bool coarse) {
@@ -354,17 +361,29 @@ Row CKdRemoteEditor::GetRemoteEditPrm(int target, int down) {
     return atOrAbove == table.end() ? table.back() : *atOrAbove;
 }
 
+const Row* CKdRemoteEditor::FindRemoteEditPrm(int id) {
+    const std::span<const Row> table = RemoteEditPrmAddrLenTbl();
+    const auto atOrAbove =
+        std::lower_bound(table.begin(), table.end(), id,
+                         [](const Row& row, int target) { return row.mPrmID < target; });
+    return atOrAbove != table.end() && atOrAbove->mPrmID == id ? &*atOrAbove : nullptr;
+}
+
 void CKdRemoteEditor::Edit(CKdPrmManager& session, int32_t eventNum) const {
     const auto event = static_cast<uint32_t>(eventNum);
     const int shown = event >> 20 & 0x3FF;
     const bool selecting = event >> 9 & 1;
     const bool coarse = event >> 8 & 1;
     const int count = static_cast<int8_t>(event & 0xFF);
-    const int steps = StepSize(count, coarse);
+    const long long steps = StepSize(count, coarse);
 
-    const Row row = selecting ? count >= 0 ? GetRemoteEditPrm(shown + steps, 0)
-                                           : GetRemoteEditPrm(shown - steps, 1)
-                              : GetRemoteEditPrm(shown, 0);
+    // Selection searches from the shown row; an edit acts on exactly the shown row, so that an
+    // identifier without a row never edits (or presses) a neighbour.
+    const Row* edited = selecting ? nullptr : FindRemoteEditPrm(shown);
+    if (!selecting && !edited) return;
+    const Row row = edited       ? *edited
+                    : count >= 0 ? GetRemoteEditPrm(Target(shown, steps), 0)
+                                 : GetRemoteEditPrm(Target(shown, -steps), 1);
     const SKind* kind = FindKind(row.mKind);
     if (!kind) return;
 

@@ -34,8 +34,9 @@ public:
     explicit CKdRemoteEditor(Reply reply = udpSend) : mReply(std::move(reply)) {}
 
     // Handles one "enc" event: bits 20-29 the identifier shown, bit 9 selection mode, bit 8
-    // coarse steps (or "execute"), bits 0-7 the signed step count. When the read-back gets no
-    // answer, nothing is written and nothing is replied.
+    // coarse steps (or "execute"), bits 0-7 the signed step count. Edit mode acts only on the
+    // row of exactly that identifier: for any other identifier nothing is read, written or
+    // replied. When the read-back gets no answer, nothing is written and nothing is replied.
     void Edit(CKdPrmManager& session, int32_t eventNum) const;
 
     // The edit table, sorted by ascending identifier.
@@ -43,6 +44,8 @@ public:
     // down 0: the first row at or above target, else the last row; down 1: the last row at or
     // below target, else the first row.
     static _SRemoteEditPrm GetRemoteEditPrm(int target, int down);
+    // The row of exactly id; null when id has none.
+    static const _SRemoteEditPrm* FindRemoteEditPrm(int id);
 
 private:
     Reply mReply;

@@ -80,15 +80,42 @@ TEST_F(Editor, EditModeChangesClampsAndWritesByKind) {
     EXPECT_EQ(Change(412, 0), "412:Sync H Phase:4000pix:72"); // shows 4·v, the percentage of v
     Store(180, 768, 2);
     EXPECT_EQ(Change(180, +1, true), "180:[1] ROI Size:778pix:0");
-    // An identifier without a row edits the next row above it.
-    EXPECT_EQ(Change(106, +1), "112:Sub In H Flip:On:100");
-    EXPECT_EQ(Sent(),
-              (Wires{Request(182, 2), Set(182, {0x80, 0x07}), Request(184, 2),
-                     Set(184, {0xC8, 0xFB}), Request(211, 1), Set(211, {0}), Request(188, 1),
-                     Set(188, {0xF9}), Request(412, 2), Set(412, {0xE8, 0x03}), Request(180, 2),
-                     Set(180, {0x0A, 0x03}), Request(112, 1), Set(112, {1})}));
+    EXPECT_EQ(Sent(), (Wires{Request(182, 2), Set(182, {0x80, 0x07}), Request(184, 2),
+                             Set(184, {0xC8, 0xFB}), Request(211, 1), Set(211, {0}),
+                             Request(188, 1), Set(188, {0xF9}), Request(412, 2),
+                             Set(412, {0xE8, 0x03}), Request(180, 2), Set(180, {0x0A, 0x03})}));
     EXPECT_EQ(session.Value(182, 0), 1920);
     EXPECT_EQ(session.Value(184, 0), -1080);
+}
+
+TEST_F(Editor, EditModeActsOnlyOnAnExactRow) {
+    // 998 is "System Reboot", which has no row; the rows above are "Factory Reset" and
+    // "Parameter Save". Below the first row and between rows nothing is read, written or replied.
+    const int rowless[] = {998, 997, 106, 443, 1001, 1023, 0, 101};
+    for (int shown : rowless) {
+        EXPECT_EQ(Change(shown, +1, true), "-") << shown;
+        EXPECT_EQ(Change(shown, -5), "-") << shown;
+    }
+    EXPECT_EQ(Sent(), Wires());
+    EXPECT_EQ(CKdRemoteEditor::FindRemoteEditPrm(998), nullptr);
+    ASSERT_NE(CKdRemoteEditor::FindRemoteEditPrm(999), nullptr);
+    EXPECT_STREQ(CKdRemoteEditor::FindRemoteEditPrm(999)->mName, "Factory Reset");
+
+    // Selection keeps its search from an identifier without a row.
+    EXPECT_EQ(Select(997, 0), "999:Factory Reset:Push to execute:0");
+    EXPECT_EQ(Sent(), (Wires{Request(999, 1)}));
+}
+
+TEST_F(Editor, LargestTurnsSaturate) {
+    // n = 127 coarse is s = 161290, n = -128 coarse 163840: far beyond every range and row.
+    Store(182, 1900, 2);
+    EXPECT_EQ(Change(182, 127, true), "182:[1] ROI H Position:1920pix:100");
+    EXPECT_EQ(Change(182, -128, true), "182:[1] ROI H Position:-1920pix:0");
+    EXPECT_EQ(Select(102, 127, true).substr(0, 5), "1000:");
+    EXPECT_EQ(Select(1000, -128, true).substr(0, 4), "102:");
+    EXPECT_EQ(Sent(),
+              (Wires{Request(182, 2), Set(182, {0x80, 0x07}), Request(182, 2),
+                     Set(182, {0x80, 0xF8}), Request(1000, 1), Request(102, 1), Set(102, {0})}));
 }
 
 TEST_F(Editor, ExecuteHdcpOffAndUnsupportedRows) {
