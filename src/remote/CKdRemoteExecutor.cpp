@@ -2,8 +2,9 @@
 
 #include "CKdPanelOperation.h"
 #include "CKdPrmManager.h"
+#include "CKdRemoteInterpreter.h"
 
-#include <array>
+#include <algorithm>
 
 namespace {
 
@@ -139,21 +140,6 @@ constexpr STimeTarget kTimeTargets[] = {
     {3, 212, 10, 100},
 };
 
-// Bulk settings: the bytes written and recorded from the first identifier, taken from a (event
-// bits 0-7), b (bits 24-31) and the data bytes d0-d7.
-enum : int8_t { A = -1, B = -2 };
-struct SBulk {
-    uint32_t mGroup;
-    int mPrmID;
-    int mCount;
-    std::array<int8_t, 10> mSources; // A, B or the index of a data byte
-};
-constexpr SBulk kBulks[] = {
-    {kPinP, 230, 10, {B, 0, 1, 2, 3, 4, 5, 6, 7, A}}, // Size, H/V Position, H/V Trim, Border, Type
-    {kSplit, 240, 9, {A, B, 0, 1, 2, 3, 4, 5, 6}},    // Type, Duty, Layout, Center Adj, Border
-    {kAlpha, 250, 5, {A, B, 0, 1, 2}},                // Type, Level, Gain, Chroma Hue and Width
-};
-
 template <class Row, size_t N>
 const Row* FindRow(const Row (&table)[N], uint32_t key, uint32_t Row::*field) {
     for (const Row& row : table)
@@ -181,15 +167,18 @@ Op TimeOperation(uint32_t item, uint32_t target) {
     return Op::Set(to->mPrmID, time->mSeconds * to->mUnitsPerSecond);
 }
 
-void RunBulk(CKdPrmManager& session, const SBulk& bulk, uint32_t event, uint64_t data) {
-    uint8_t bytes[10];
-    for (int k = 0; k < bulk.mCount; ++k) {
-        const int source = bulk.mSources[k];
-        bytes[k] = source == A   ? event & 0xFF
-                   : source == B ? event >> 24 & 0xFF
-                                 : data >> 8 * source & 0xFF;
-    }
-    Op::WriteAndRecord(session, bulk.mPrmID, bytes, bulk.mCount, bulk.mCount);
+// The bulk settings write their fields' bytes in one packet, from the lowest identifier up.
+void RunBulk(CKdPrmManager& session, const CKdRemoteInterpreter::_SBulkLayout& layout,
+             uint32_t event, uint64_t data) {
+    const std::span<const int16_t> ids = layout.mFieldPrmIDs;
+    const int first = *std::min_element(ids.begin(), ids.end());
+    uint8_t bytes[10] = {};
+    const int count = std::min<int>(ids.size(), sizeof bytes);
+    for (int k = 0; k < count; ++k)
+        bytes[ids[k] - first] = k == 0   ? event & 0xFF
+                                : k == 1 ? event >> 24 & 0xFF
+                                         : data >> 8 * (k - 2) & 0xFF;
+    Op::WriteAndRecord(session, first, bytes, count, count);
 }
 
 } // namespace
@@ -257,8 +246,9 @@ void CKdRemoteExecutor::KeyDown(CKdPrmManager& session, uint32_t event, uint64_t
         return;
     }
     default:
-        if (const SBulk* bulk = FindRow(kBulks, group, &SBulk::mGroup))
-            RunBulk(session, *bulk, event, data);
+        if (const CKdRemoteInterpreter::_SBulkLayout* layout =
+                CKdRemoteInterpreter::BulkLayout(group))
+            RunBulk(session, *layout, event, data);
         return;
     }
 }

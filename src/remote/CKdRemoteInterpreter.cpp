@@ -1,7 +1,11 @@
 #include "CKdRemoteInterpreter.h"
 
+#include "CKdRemoteEditor.h"
+
+#include <algorithm>
 #include <array>
-#include <climits>
+#include <cstdio>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -114,104 +118,163 @@ bool Lookup(const WordList& words, std::string_view field, uint32_t& code) {
     return false;
 }
 
-// The field's leading decimal number as the platform's text-to-number conversion reads it:
-// blanks skipped, optional sign, digits up to the first non-digit, saturated; 0 without digits.
-long long LeadingNumber(std::string_view field, long long min, long long max) {
-    size_t k = 0;
-    while (k < field.size() && (field[k] == ' ' || field[k] == '\t'))
-        ++k;
-    bool negative = false;
-    if (k < field.size() && (field[k] == '+' || field[k] == '-')) negative = field[k++] == '-';
-    long long value = 0;
-    for (; k < field.size() && field[k] >= '0' && field[k] <= '9'; ++k) {
-        const int digit = field[k] - '0';
-        if (negative ? value < (min + digit) / 10 : value > (max - digit) / 10)
-            return negative ? min : max;
-        value = value * 10 + (negative ? -digit : digit);
+// A field as a message shows it: numbered, quoted, control characters escaped.
+std::string FieldText(Fields f, size_t k) {
+    std::string text = "field " + std::to_string(k) + " \"";
+    for (const char c : f[k]) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            text += "\\n";
+        } else if (c == '\r') {
+            text += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            text += escaped;
+        } else {
+            text += c;
+        }
     }
-    return value;
+    return text + "\"";
 }
 
-uint32_t IntValue(std::string_view field) {
-    return static_cast<uint32_t>(LeadingNumber(field, INT_MIN, INT_MAX));
+template <class WordList>
+bool Word(const WordList& words, Fields f, size_t k, uint32_t& code, std::string& why) {
+    if (Lookup(words, f[k], code)) return true;
+    why = FieldText(f, k) + " is not a word of \"" + std::string(f[1]) + "\"";
+    return false;
 }
 
-uint64_t LongLongValue(std::string_view field) {
-    return static_cast<uint64_t>(LeadingNumber(field, LLONG_MIN, LLONG_MAX));
+// A plain decimal integer (an optional minus sign and digits, nothing else) within min…max;
+// meaning names the field in the message.
+bool Integer(Fields f, size_t k, int min, int max, const char* meaning, int& value,
+             std::string& why) {
+    const std::string_view field = f[k];
+    const size_t first = !field.empty() && field[0] == '-' ? 1 : 0;
+    if (first == field.size() || field.find_first_not_of("0123456789", first) != field.npos) {
+        why = FieldText(f, k) + " is not a whole number (digits and an optional minus sign)";
+        return false;
+    }
+    // Digits beyond the range only need to stay beyond it.
+    constexpr long long kBeyond = 1LL << 40;
+    long long magnitude = 0;
+    for (size_t i = first; i < field.size(); ++i)
+        magnitude = std::min(magnitude * 10 + (field[i] - '0'), kBeyond);
+    const long long number = first ? -magnitude : magnitude;
+    if (number < min || number > max) {
+        why = FieldText(f, k) + " is out of range for " + meaning + " (" + std::to_string(min) +
+              " to " + std::to_string(max) + ")";
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
 }
 
-// Each action's parser sets the item bits (everything but kind and group) and the data number.
+// Each action's parser sets the item bits (everything but kind and group) and the data number,
+// or why it refuses the text.
 
-bool ParseCall(Fields f, uint32_t& item, uint64_t& data) {
+bool ParseCall(Fields f, uint32_t& item, uint64_t&, std::string& why) {
     uint32_t preset, target;
-    if (!Lookup(kPresets, f[2], preset) || !Lookup(kTargets, f[3], target)) return false;
+    if (!Word(kPresets, f, 2, preset, why) || !Word(kTargets, f, 3, target, why)) return false;
     item = preset * 0x100 + target * 0x10;
     return true;
 }
 
-bool ParseMove(Fields f, uint32_t& item, uint64_t& data) {
+bool ParseMove(Fields f, uint32_t& item, uint64_t&, std::string& why) {
     uint32_t direction, speed, target;
-    if (!Lookup(kDirections, f[2], direction) || !Lookup(kSpeeds, f[3], speed) ||
-        !Lookup(kTargets, f[4], target))
+    if (!Word(kDirections, f, 2, direction, why) || !Word(kSpeeds, f, 3, speed, why) ||
+        !Word(kTargets, f, 4, target, why))
         return false;
     item = direction * 0x100 + speed + target;
     return true;
 }
 
-bool ParseSource(Fields f, uint32_t& item, uint64_t& data) {
+bool ParseSource(Fields f, uint32_t& item, uint64_t&, std::string& why) {
     uint32_t source, target;
-    if (!Lookup(kSources, f[2], source) || !Lookup(kTargets, f[3], target)) return false;
+    if (!Word(kSources, f, 2, source, why) || !Word(kTargets, f, 3, target, why)) return false;
     item = source * 0x100 + target;
     return true;
 }
 
-bool ParseSwitch(Fields f, uint32_t& item, uint64_t& data) {
-    return Lookup(kSwitches, f[2], item);
+bool ParseSwitch(Fields f, uint32_t& item, uint64_t&, std::string& why) {
+    return Word(kSwitches, f, 2, item, why);
 }
 
-bool ParseTime(Fields f, uint32_t& item, uint64_t& data) {
+bool ParseTime(Fields f, uint32_t& item, uint64_t&, std::string& why) {
     uint32_t time, target = kTimeTargetOther;
-    if (!Lookup(kTimes, f[2], time)) return false;
+    if (!Word(kTimes, f, 2, time, why)) return false;
     Lookup(kTimeTargets, f[3], target);
     item = time * 0x100 + target;
     return true;
 }
 
-bool ParseSave(Fields f, uint32_t& item, uint64_t& data) {
+bool ParseSave(Fields, uint32_t& item, uint64_t&, std::string&) {
     item = 0;
     return true;
 }
 
-bool ParseAlternate(Fields f, uint32_t& item, uint64_t& data) {
+bool ParseAlternate(Fields f, uint32_t& item, uint64_t&, std::string& why) {
     uint32_t alternate, value;
-    if (!Lookup(kAlternates, f[2], alternate) || !Lookup(kAlternateValues, f[3], value))
+    if (!Word(kAlternates, f, 2, alternate, why) || !Word(kAlternateValues, f, 3, value, why))
         return false;
     item = alternate * 0x100 + value;
     return true;
 }
 
-bool ParseRtime(Fields f, uint32_t& item, uint64_t& data) {
+bool ParseRtime(Fields f, uint32_t& item, uint64_t&, std::string& why) {
     uint32_t autoTime, dampTime;
-    if (!Lookup(AutoTimes(), f[2], autoTime) || !Lookup(DampTimes(), f[3], dampTime)) return false;
+    if (!Word(AutoTimes(), f, 2, autoTime, why) || !Word(DampTimes(), f, 3, dampTime, why))
+        return false;
     item = autoTime * 0x40 + dampTime;
     return true;
 }
 
-// a, p, c and n are added, not masked: values other than the companion's spill into the
-// neighbouring bits, as the companion's own packing does.
-bool ParseEncoder(Fields f, uint32_t& item, uint64_t& data) {
-    item = IntValue(f[2]) * 0x200u + IntValue(f[3]) * 0x100000u + IntValue(f[4]) * 0x100u +
-           (IntValue(f[5]) & 0xFFu);
+// a and c are flags, p an identifier of 10 bits, n a signed step count of one byte: each field
+// within its bits, so that none spills into a neighbour.
+bool ParseEncoder(Fields f, uint32_t& item, uint64_t&, std::string& why) {
+    int selecting, shown, coarse, count;
+    if (!Integer(f, 2, 0, 1, "the selection flag", selecting, why) ||
+        !Integer(f, 3, 0, 1023, "the parameter identifier", shown, why) ||
+        !Integer(f, 4, 0, 1, "the coarse flag", coarse, why) ||
+        !Integer(f, 5, -128, 127, "the step count", count, why))
+        return false;
+    item = selecting * 0x200u + shown * 0x100000u + coarse * 0x100u + (count & 0xFFu);
     return true;
 }
 
-// Low bytes of fields 2 and 3 in bits 0-7 and 24-31; fields 4 on, one byte each, from the
-// data number's lowest byte up.
-bool ParseBulk(Fields f, uint32_t& item, uint64_t& data) {
-    item = (IntValue(f[2]) & 0xFFu) | (IntValue(f[3]) & 0xFFu) << 24;
+// clang-format off
+// Type, Size, H and V Position, H and V Trim, Border Width, Border Colour R, G, B.
+constexpr int16_t kPinPFields[] = {239, 230, 231, 232, 233, 234, 235, 236, 237, 238};
+// Type, Duty, Layout, [1] and [2] Center Adj, Border Width, Border Colour R, G, B.
+constexpr int16_t kSplitFields[] = {240, 241, 242, 243, 244, 245, 246, 247, 248};
+// Type, Level, Gain, Chroma Hue, Chroma Width.
+constexpr int16_t kAlphaFields[] = {250, 251, 252, 253, 254};
+// clang-format on
+constexpr uint32_t kPinP = 10, kSplit = 11, kAlpha = 12;
+const CKdRemoteInterpreter::_SBulkLayout kBulkLayouts[] = {
+    {kPinP, kPinPFields},
+    {kSplit, kSplitFields},
+    {kAlpha, kAlphaFields},
+};
+
+// Each field within its parameter's range in the remote edit table.
+template <uint32_t Group>
+bool ParseBulk(Fields f, uint32_t& item, uint64_t& data, std::string& why) {
+    const std::span<const int16_t> ids = CKdRemoteInterpreter::BulkLayout(Group)->mFieldPrmIDs;
+    item = 0;
     data = 0;
-    for (size_t k = 4; k < f.size(); ++k)
-        data |= (LongLongValue(f[k]) & 0xFFu) << 8 * (k - 4);
+    for (size_t k = 0; k < ids.size(); ++k) {
+        const CKdRemoteEditor::_SRemoteEditPrm* row = CKdRemoteEditor::FindRemoteEditPrm(ids[k]);
+        int value;
+        if (!Integer(f, 2 + k, row->mMin, row->mMax, row->mName, value, why)) return false;
+        const uint64_t byte = static_cast<uint8_t>(value);
+        if (k == 0)
+            item |= byte;
+        else if (k == 1)
+            item |= byte << 24;
+        else
+            data |= byte << 8 * (k - 2);
+    }
     return true;
 }
 
@@ -219,14 +282,22 @@ struct SAction {
     std::string_view mWord;
     uint32_t mGroup;
     size_t mFieldCount; // fields the action reads, the kind and action words included
-    bool (*mParse)(Fields fields, uint32_t& item, uint64_t& data);
+    bool (*mParse)(Fields fields, uint32_t& item, uint64_t& data, std::string& why);
 };
 
 constexpr SAction kActions[] = {
-    {"call", 1, 4, ParseCall},     {"move", 2, 5, ParseMove},    {"src", 3, 4, ParseSource},
-    {"sw", 4, 3, ParseSwitch},     {"time", 5, 4, ParseTime},    {"save", 6, 2, ParseSave},
-    {"alt", 7, 4, ParseAlternate}, {"rtime", 8, 4, ParseRtime},  {"enc", 9, 6, ParseEncoder},
-    {"pinp", 10, 12, ParseBulk},   {"split", 11, 11, ParseBulk}, {"alpha", 12, 7, ParseBulk},
+    {"call", 1, 4, ParseCall},
+    {"move", 2, 5, ParseMove},
+    {"src", 3, 4, ParseSource},
+    {"sw", 4, 3, ParseSwitch},
+    {"time", 5, 4, ParseTime},
+    {"save", 6, 2, ParseSave},
+    {"alt", 7, 4, ParseAlternate},
+    {"rtime", 8, 4, ParseRtime},
+    {"enc", 9, 6, ParseEncoder},
+    {"pinp", kPinP, 2 + std::size(kPinPFields), ParseBulk<kPinP>},
+    {"split", kSplit, 2 + std::size(kSplitFields), ParseBulk<kSplit>},
+    {"alpha", kAlpha, 2 + std::size(kAlphaFields), ParseBulk<kAlpha>},
 };
 
 constexpr size_t kMaxFields = 12;
@@ -266,6 +337,12 @@ bool IsValidUtf8(std::string_view text) {
 
 } // namespace
 
+const CKdRemoteInterpreter::_SBulkLayout* CKdRemoteInterpreter::BulkLayout(uint32_t group) {
+    for (const _SBulkLayout& layout : kBulkLayouts)
+        if (layout.mGroup == group) return &layout;
+    return nullptr;
+}
+
 bool CKdRemoteInterpreter::Receive(const void* bytes, size_t count) {
     if (!bytes && count) return false;
     int32_t event;
@@ -277,8 +354,14 @@ bool CKdRemoteInterpreter::Receive(const void* bytes, size_t count) {
     return true;
 }
 
-bool CKdRemoteInterpreter::Interpret(std::string_view text, int32_t& eventNum, int64_t& dataNum) {
-    if (!IsValidUtf8(text)) return false;
+bool CKdRemoteInterpreter::Interpret(std::string_view text, int32_t& eventNum, int64_t& dataNum,
+                                     std::string* why) {
+    std::string reason;
+    const auto refuse = [&](std::string because) {
+        if (why) *why = std::move(because);
+        return false;
+    };
+    if (!IsValidUtf8(text)) return refuse("the text is not UTF-8");
     std::array<std::string_view, kMaxFields> fields;
     size_t fieldCount = 0;
     for (size_t start = 0; fieldCount < kMaxFields;) {
@@ -289,16 +372,23 @@ bool CKdRemoteInterpreter::Interpret(std::string_view text, int32_t& eventNum, i
     }
 
     uint32_t kind;
-    if (fieldCount < 2 || !Lookup(kKinds, fields[0], kind)) return false;
+    if (!Lookup(kKinds, fields[0], kind))
+        return refuse(FieldText(fields, 0) +
+                      " is not an event kind (KeyDown, KeyUp, Touch, Press or Rotate)");
+    if (fieldCount < 2) return refuse("the action (field 1) is missing");
     for (const SAction& action : kActions) {
         if (action.mWord != fields[1]) continue;
-        if (fieldCount < action.mFieldCount) return false;
+        if (fieldCount < action.mFieldCount)
+            return refuse("\"" + std::string(action.mWord) + "\" reads " +
+                          std::to_string(action.mFieldCount) + " fields, the text has " +
+                          std::to_string(fieldCount));
         uint32_t item = 0;
         uint64_t data = 0;
-        if (!action.mParse(Fields(fields.data(), action.mFieldCount), item, data)) return false;
+        if (!action.mParse(Fields(fields.data(), action.mFieldCount), item, data, reason))
+            return refuse(reason);
         eventNum = static_cast<int32_t>((kind << 16) + (action.mGroup << 12) + item);
         dataNum = static_cast<int64_t>(data);
         return true;
     }
-    return false;
+    return refuse(FieldText(fields, 1) + " is not an action");
 }

@@ -108,6 +108,9 @@ TEST(KaldoCtl, CommandLineMistakesAreRefusedWithTheirReason) {
         {{"set", "Password"}, ""},      // without a terminal a secret is never asked for
         {{"event", "KeyDown:sw:cut"}, ""},
         {{"event", "KeyDown:call:ROI1"}, "would ignore \"KeyDown:call:ROI1\""},
+        {{"event", "--check", "KeyDown:pinp:1:300:0:0:100:100:5:255:255:255"},
+         "field 3 \"300\" is out of range for PinP Size (0 to 100)"},
+        {{"event", "--check", "Rotate:enc:0:175:0:1.5"}, "field 5 \"1.5\" is not a whole number"},
     };
     for (const auto& [arguments, message] : cases) {
         Strings traced = {"--trace"};

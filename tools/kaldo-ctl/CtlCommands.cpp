@@ -586,12 +586,12 @@ int CtlCommands::Event() {
     // Checked by the utility's own interpreter, so that an event it would drop is not sent.
     int32_t eventNum = 0;
     int64_t dataNum = 0;
-    if (!CKdRemoteInterpreter::Interpret(mOptions.mEventText, eventNum, dataNum))
+    std::string why;
+    if (!CKdRemoteInterpreter::Interpret(mOptions.mEventText, eventNum, dataNum, &why))
         return CtlStatus::Fail(CtlStatus::kUsage,
-                               "the utility would ignore \"%s\": an unknown word or a missing "
-                               "field (words are compared exactly, with case; see the list in "
-                               "the kaldo-ctl manual)",
-                               mOptions.mEventText.c_str());
+                               "the utility would ignore \"%s\": %s (words are compared "
+                               "exactly, with case; see the list in the kaldo-ctl manual)",
+                               mOptions.mEventText.c_str(), why.c_str());
     // The dial events ("Touch", "Press" or "Rotate" with "enc") are answered with one line.
     const int kind = eventNum >> 16 & 0xF, group = eventNum >> 12 & 0xF;
     const bool replyExpected = kind >= kTouch && kind <= kRotate && group == kEncoder;
