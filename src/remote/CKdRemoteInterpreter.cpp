@@ -141,7 +141,8 @@ std::string FieldText(Fields f, size_t k) {
 template <class WordList>
 bool Word(const WordList& words, Fields f, size_t k, uint32_t& code, std::string& why) {
     if (Lookup(words, f[k], code)) return true;
-    why = FieldText(f, k) + " is not a word of \"" + std::string(f[1]) + "\"";
+    why = FieldText(f, k) + " is not a word of \"" + std::string(f[1]) +
+          "\" (words are compared exactly, with case)";
     return false;
 }
 

@@ -589,8 +589,7 @@ int CtlCommands::Event() {
     std::string why;
     if (!CKdRemoteInterpreter::Interpret(mOptions.mEventText, eventNum, dataNum, &why))
         return CtlStatus::Fail(CtlStatus::kUsage,
-                               "the utility would ignore \"%s\": %s (words are compared "
-                               "exactly, with case; see the list in the kaldo-ctl manual)",
+                               "the utility would ignore \"%s\": %s; see the kaldo-ctl manual",
                                mOptions.mEventText.c_str(), why.c_str());
     // The dial events ("Touch", "Press" or "Rotate" with "enc") are answered with one line.
     const int kind = eventNum >> 16 & 0xF, group = eventNum >> 12 & 0xF;
