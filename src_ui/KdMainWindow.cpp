@@ -1,6 +1,7 @@
 #include "KdMainWindow.h"
 
 #include "KdAlert.h"
+#include "KdCompanionStatus.h"
 #include "KdHeaderView.h"
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTableWidget>
 
 #include <cerrno>
@@ -118,8 +120,17 @@ void KdMainWindow::rawDeviceRemoved(LIONotification*, const LIOService&, void*) 
     if (mUpdateWindow) QMetaObject::invokeMethod(mUpdateWindow, "usbDeviceRemoved");
 }
 
-void KdMainWindow::udpListen(uint16_t eventPort, uint16_t replyPort) {
-    if (LRunLoop* loop = LRunLoop::Main()) mRemoteControl.Listen(*loop, eventPort, replyPort);
+void KdMainWindow::udpListen(uint16_t eventPort, uint16_t replyPort, bool anyUser) {
+    LRunLoop* loop = LRunLoop::Main();
+    if (!loop || mCompanionStatus) return;
+    auto* status = new KdCompanionStatus;
+    mCompanionStatus = status;
+    statusBar()->addPermanentWidget(status);
+    const bool listening = mRemoteControl.Listen(*loop, eventPort, replyPort, anyUser);
+    const CKdUdpLink* link = mRemoteControl.Link();
+    status->showListening(listening ? link->EventPort() : eventPort, replyPort, listening, anyUser);
+    mRemoteControl.SetActivityHandler(
+        [status](const CKdRemoteControl::_SActivity& activity) { status->showActivity(activity); });
 }
 
 void KdMainWindow::receiveData(int32_t eventNum, int64_t dataNum) {

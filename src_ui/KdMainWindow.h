@@ -49,10 +49,12 @@ public:
     // The device table's text of a row: product name and serial number; "" outside the list.
     QString deviceRowText(int row) const;
 
-    // Opens the companion's UDP link; without it (port taken) the window works as before.
-    // Ports other than the fixed ones are for tests.
+    // Opens the companion's UDP link; without it (port taken) the window works as before. Only
+    // datagrams from this user's programs count, unless anyUser. The status bar shows the port
+    // and what arrives. Ports other than the fixed ones are for tests and a second utility.
     void udpListen(uint16_t eventPort = CKdUdpLink::kEventPort,
-                   uint16_t replyPort = CKdUdpLink::kReplyPort);
+                   uint16_t replyPort = CKdUdpLink::kReplyPort, bool anyUser = false);
+    QLabel* companionStatus() const { return mCompanionStatus; }
     // One companion event, executed on the current session (nothing without one).
     void receiveData(int32_t eventNum, int64_t dataNum);
     const CKdRemoteControl& remoteControl() const { return mRemoteControl; }
@@ -104,6 +106,7 @@ private:
     std::vector<int> mObserverTokens;
     std::set<int64_t> mAccessNoticeShown; // attachments already told about
     QPointer<QLabel> mNotice;
+    QPointer<QLabel> mCompanionStatus;
     KdWakeNotification mWakeNotification;
     CKdRemoteControl mRemoteControl{
         [this](int32_t eventNum, int64_t dataNum) { receiveData(eventNum, dataNum); }};

@@ -344,11 +344,11 @@ const CKdRemoteInterpreter::_SBulkLayout* CKdRemoteInterpreter::BulkLayout(uint3
     return nullptr;
 }
 
-bool CKdRemoteInterpreter::Receive(const void* bytes, size_t count) {
+bool CKdRemoteInterpreter::Receive(const void* bytes, size_t count, std::string* why) {
     if (!bytes && count) return false;
     int32_t event;
     int64_t data;
-    if (!Interpret({static_cast<const char*>(bytes), count}, event, data)) return false;
+    if (!Interpret({static_cast<const char*>(bytes), count}, event, data, why)) return false;
     eventNum = event;
     dataNum = data;
     if (mReceiver) mReceiver(eventNum, dataNum);

@@ -29,8 +29,9 @@ public:
     explicit CKdRemoteInterpreter(Receiver receiver) : mReceiver(std::move(receiver)) {}
 
     // Interprets one datagram's payload. An accepted event replaces eventNum and dataNum and goes
-    // to the receiver; true then. Anything else leaves both as they were.
-    bool Receive(const void* bytes, size_t count);
+    // to the receiver; true then. Anything else leaves both as they were (why, when given, says
+    // what was wrong).
+    bool Receive(const void* bytes, size_t count, std::string* why = nullptr);
     int32_t EventNum() const { return eventNum; }
     int64_t DataNum() const { return dataNum; }
 

@@ -1,5 +1,7 @@
 #include "CKdUdpLink.h"
 
+#include "CKdUdpSockets.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -30,7 +32,7 @@ CKdUdpLink::~CKdUdpLink() {
     if (mSocket >= 0) close(mSocket);
 }
 
-bool CKdUdpLink::Listen(LRunLoop& loop, Handler handler) {
+bool CKdUdpLink::Listen(LRunLoop& loop, Handler handler, RefusedHandler refused, bool anyUser) {
     if (mSocket >= 0) return true;
     const int fd = socket(PF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
     if (fd < 0) return false;
@@ -48,6 +50,8 @@ bool CKdUdpLink::Listen(LRunLoop& loop, Handler handler) {
     mSourceId = sourceId;
     mLoop = &loop;
     mHandler = std::move(handler);
+    mRefused = std::move(refused);
+    mAnyUser = anyUser;
     mBuffer.resize(kMaxDatagram);
     return true;
 }
@@ -63,8 +67,22 @@ uint16_t CKdUdpLink::EventPort() const {
 void CKdUdpLink::ReceiveOne() {
     // One datagram per call: the loop calls again while more are waiting, so a burst of events
     // does not hold up the rest of the loop.
-    const ssize_t count = recv(mSocket, mBuffer.data(), mBuffer.size(), MSG_DONTWAIT);
-    if (count >= 0 && mHandler) mHandler(mBuffer.data(), static_cast<size_t>(count));
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    const ssize_t count = recvfrom(mSocket, mBuffer.data(), mBuffer.size(), MSG_DONTWAIT,
+                                   reinterpret_cast<sockaddr*>(&address), &length);
+    if (count < 0) return;
+    _SSender from;
+    from.mPort = ntohs(address.sin_port);
+    uint32_t uid = 0;
+    if (CKdUdpSockets::OwnerOf(CKdUdpSockets::Current(), address.sin_addr.s_addr, from.mPort,
+                               uid) == CKdUdpSockets::kOwnerFound)
+        from.mUid = uid;
+    if (!mAnyUser && from.mUid != static_cast<int64_t>(geteuid())) {
+        if (mRefused) mRefused(from);
+        return;
+    }
+    if (mHandler) mHandler(mBuffer.data(), static_cast<size_t>(count), from);
 }
 
 void CKdUdpLink::Send(const char* text) const {

@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -328,31 +329,55 @@ TEST(KaldoCtl, EventGoesOutAndTheReplyLineIsPrinted) {
         arguments.insert(arguments.end(), {"--port", utility.port, "--reply-port", replyPort});
         return RunCtl("/nonexistent", arguments);
     };
-    std::string received;
-    std::thread answer([&] {
-        pollfd fd{utility.fd, POLLIN, 0};
-        if (poll(&fd, 1, 5000) <= 0) return;
-        char buffer[256];
-        received.assign(buffer, std::max<ssize_t>(0, recv(utility.fd, buffer, sizeof buffer, 0)));
-        const sockaddr_in to = UdpPeer::Loopback(std::stoi(replyPort));
-        const std::string reply = "175:ROI Auto Time:5sec:4";
-        sendto(utility.fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-               sizeof to);
+    // The stand-in utility reads every datagram and answers the one dial event.
+    Strings received;
+    std::atomic<bool> done = false;
+    std::thread reader([&] {
+        while (!done) {
+            pollfd fd{utility.fd, POLLIN, 0};
+            if (poll(&fd, 1, 50) <= 0) continue;
+            char buffer[256];
+            received.emplace_back(buffer,
+                                  std::max<ssize_t>(0, recv(utility.fd, buffer, sizeof buffer, 0)));
+            if (received.back() != "Rotate:enc:1:175:0:1") continue;
+            const sockaddr_in to = UdpPeer::Loopback(std::stoi(replyPort));
+            const std::string reply = "175:ROI Auto Time:5sec:4";
+            sendto(utility.fd, reply.data(), reply.size(), 0,
+                   reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        }
     });
     CtlResult dial = event({"event", "Rotate:enc:1:175:0:1"});
-    answer.join();
-    EXPECT_EQ(received, "Rotate:enc:1:175:0:1"); // one datagram, no terminator
     EXPECT_EQ(dial.code, kOK) << dial.err;
     EXPECT_EQ(dial.out, "175:ROI Auto Time:5sec:4\n");
 
     // A key expects no reply; a dial event does.
-    CtlResult key = event({"event", "KeyDown:save", "--wait", "100"});
-    EXPECT_EQ(key.code, kOK);
+    CtlResult key = event({"event", "KeyDown:save", "--wait", "1000"});
+    EXPECT_EQ(key.code, kOK) << key.err;
     EXPECT_EQ(key.out, "");
     CtlResult silent = event({"event", "Rotate:enc:1:210:0:-2", "--wait", "100"});
     EXPECT_EQ(silent.code, kNoAnswer);
     EXPECT_THAT(silent.err, HasSubstr("no reply"));
     EXPECT_EQ(event({"event", "KeyDown:sw:CUT"}).code, kOK);
+    done = true;
+    reader.join();
+    // One datagram each, no terminator.
+    EXPECT_EQ(received, (Strings{"Rotate:enc:1:175:0:1", "KeyDown:save", "Rotate:enc:1:210:0:-2",
+                                 "KeyDown:sw:CUT"}));
+}
+
+// The utility can tell who sent an event only while the sender's socket exists: kaldo-ctl keeps
+// it until the event is read, and says so when nothing reads it.
+TEST(KaldoCtl, EventWaitsUntilTheUtilityHasReadIt) {
+    UdpPeer busy; // never reads
+    CtlResult unread =
+        RunCtl("/nonexistent", {"event", "KeyDown:save", "--port", busy.port, "--wait", "200"});
+    EXPECT_EQ(unread.code, kNoAnswer);
+    EXPECT_THAT(unread.err, HasSubstr("has not read the event within 200 ms"));
+
+    const std::string nobody = UdpPeer().port; // free again once the peer is gone
+    CtlResult unheard = RunCtl("/nonexistent", {"event", "KeyDown:save", "--port", nobody});
+    EXPECT_EQ(unheard.code, kNoAnswer);
+    EXPECT_THAT(unheard.err, HasSubstr("nothing listens on 127.0.0.1:" + nobody));
 }
 
 TEST(KaldoCtl, ExecuteCommandsAndParameterSaveSurviveARestart) {

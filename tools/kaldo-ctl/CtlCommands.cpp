@@ -600,10 +600,11 @@ int CtlCommands::Event() {
             "valid event" + std::string(replyExpected ? "; the utility replies to it" : ""));
         return CtlStatus::kOK;
     }
-    CtlCompanion companion(mOptions.mEventPort, mOptions.mReplyPort);
+    CtlCompanion companion(mOptions.mEventPort,
+                           mOptions.mReplyPort ? mOptions.mReplyPort : mOptions.mEventPort + 1);
     LString reply;
-    if (int status = companion.SendEvent(mOptions.mEventText.c_str(),
-                                         replyExpected ? mOptions.mWaitMs : 0, reply))
+    if (int status = companion.SendEvent(mOptions.mEventText.c_str(), replyExpected,
+                                         mOptions.mWaitMs, reply))
         return status;
     const bool replied = reply.Length() > 0;
     CtlOutput::Json record = {{"event", mOptions.mEventText},

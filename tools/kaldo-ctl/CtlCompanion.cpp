@@ -2,6 +2,8 @@
 
 #include "CtlStatus.h"
 
+#include "CKdUdpSockets.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -31,17 +33,28 @@ struct Socket {
 
 } // namespace
 
-int CtlCompanion::SendEvent(const char* text, int waitMs, LString& reply) {
+int CtlCompanion::SendEvent(const char* text, bool replyExpected, int waitMs, LString& reply) {
     reply = "";
+    const uint32_t loopback = htonl(INADDR_LOOPBACK);
+    const auto eventQueue = [&] {
+        return CKdUdpSockets::ReceiveQueue(CKdUdpSockets::Current(), loopback,
+                                           static_cast<uint16_t>(mEventPort));
+    };
+    if (eventQueue() < 0)
+        return CtlStatus::Fail(CtlStatus::kNoAnswer,
+                               "nothing listens on 127.0.0.1:%d; is kaldo-utility running "
+                               "(with its companion link on this port)?",
+                               mEventPort);
     Socket listener, sender;
     if (listener.fd < 0 || sender.fd < 0)
         return CtlStatus::Fail(CtlStatus::kOther, "cannot create a UDP socket: %s",
                                std::strerror(errno));
     // Listen before sending, so that a quick reply is not missed.
     const sockaddr_in replyAddress = Loopback(mReplyPort);
-    const bool listening = bind(listener.fd, reinterpret_cast<const sockaddr*>(&replyAddress),
-                                sizeof replyAddress) == 0;
-    if (!listening)
+    const bool listening =
+        replyExpected && bind(listener.fd, reinterpret_cast<const sockaddr*>(&replyAddress),
+                              sizeof replyAddress) == 0;
+    if (replyExpected && !listening)
         CtlStatus::Note("cannot listen on 127.0.0.1:%d (%s); a reply will not be shown", mReplyPort,
                         std::strerror(errno));
 
@@ -51,13 +64,23 @@ int CtlCompanion::SendEvent(const char* text, int waitMs, LString& reply) {
                sizeof eventAddress) != ssize_t(length))
         return CtlStatus::Fail(CtlStatus::kOther, "cannot send to 127.0.0.1:%d: %s", mEventPort,
                                std::strerror(errno));
-    if (!listening) return CtlStatus::kOK;
 
-    pollfd entry{listener.fd, POLLIN, 0};
-    if (poll(&entry, 1, waitMs) <= 0) return CtlStatus::kOK;
-    char buffer[1500];
-    const ssize_t received = recv(listener.fd, buffer, sizeof buffer, 0);
-    for (ssize_t i = 0; i < received; ++i)
-        reply << buffer[i];
+    if (listening) {
+        pollfd entry{listener.fd, POLLIN, 0};
+        if (poll(&entry, 1, waitMs) <= 0) return CtlStatus::kOK;
+        char buffer[1500];
+        const ssize_t received = recv(listener.fd, buffer, sizeof buffer, 0);
+        for (ssize_t i = 0; i < received; ++i)
+            reply << buffer[i];
+        return CtlStatus::kOK;
+    }
+    for (int waited = 0; eventQueue() > 0; waited += kPollMs) {
+        if (waited >= waitMs)
+            return CtlStatus::Fail(CtlStatus::kNoAnswer,
+                                   "the utility has not read the event within %d ms (busy?); "
+                                   "read later, it would be refused, as its sender is gone",
+                                   waitMs);
+        poll(nullptr, 0, kPollMs);
+    }
     return CtlStatus::kOK;
 }

@@ -7,14 +7,18 @@
 class CtlCompanion {
 public:
     static constexpr int kEventPort = 51514;
-    static constexpr int kReplyPort = 51515;
 
     CtlCompanion(int eventPort, int replyPort) : mEventPort(eventPort), mReplyPort(replyPort) {}
 
-    // Sends text as one datagram to 127.0.0.1:eventPort and waits up to waitMs for one datagram
-    // on 127.0.0.1:replyPort, which goes to reply (empty when none came). When the reply port
-    // is taken, the event is still sent and a note says so. A CtlStatus.
-    int SendEvent(const char* text, int waitMs, LString& reply);
+    static constexpr int kPollMs = 10;
+
+    // Sends text as one datagram to 127.0.0.1:eventPort. The utility takes datagrams only from
+    // sockets of its own user, which it can tell only while the socket exists: so the sending
+    // socket stays open until the utility has read the datagram (its receive queue is empty),
+    // or with replyExpected until one datagram arrived on 127.0.0.1:replyPort (into reply), at
+    // most waitMs. Nothing listening on the event port is a failure; when the reply port is
+    // taken, the event is still sent and a note says so. A CtlStatus.
+    int SendEvent(const char* text, bool replyExpected, int waitMs, LString& reply);
 
 private:
     int mEventPort;

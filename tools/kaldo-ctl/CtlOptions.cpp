@@ -112,14 +112,18 @@ int CtlOptions::Parse(int argc, char** argv) {
     CLI::App* event = app.add_subcommand("event", "Send one companion event to the utility");
     event->add_option("TEXT", mEventText, "Event text, e.g. KeyDown:sw:Cut")->required();
     event->add_flag("--check", mCheckOnly, "Only check the text; send nothing");
-    event->add_option("--wait", mWaitMs, "Milliseconds to wait for a reply line")
+    event
+        ->add_option("--wait", mWaitMs,
+                     "Milliseconds to wait for a reply line, or for the utility to read a key "
+                     "event")
         ->capture_default_str()
         ->check(CLI::Range(0, 60000));
-    event->add_option("--port", mEventPort, "Event port (for tests)")
+    event
+        ->add_option("--port", mEventPort,
+                     "Event port (the utility's --companion-port; replies then go to the next)")
         ->capture_default_str()
-        ->check(CLI::Range(1, 65535));
-    event->add_option("--reply-port", mReplyPort, "Reply port (for tests)")
-        ->capture_default_str()
+        ->check(CLI::Range(1, 65534));
+    event->add_option("--reply-port", mReplyPort, "Reply port (default: the event port + 1)")
         ->check(CLI::Range(1, 65535));
 
     CLI::App* reboot = app.add_subcommand("reboot", "Reboot the switcher and wait for it");

@@ -45,7 +45,7 @@ public:
     std::string mEventText;            // event
     bool mCheckOnly = false;           // event --check: validate only
     int mEventPort = CtlCompanion::kEventPort; // event --port (tests use other ports)
-    int mReplyPort = CtlCompanion::kReplyPort; // event --reply-port
+    int mReplyPort = 0;                        // event --reply-port; 0: the event port + 1 (51515)
     int mWaitMs = 2000;                        // event --wait: for the reply
     int mRebootWaitS = 10;                     // reboot --wait: for the switcher to come back
     bool mPageNames = false;                   // names --pages

@@ -2,6 +2,7 @@
 #include "CKdRemoteInterpreter.h"
 #include "CKdUdpLink.h"
 #include "LPollRunLoop.h"
+#include "OtherUserSender.h"
 #include "RemoteSession.h"
 
 #include <arpa/inet.h>
@@ -59,10 +60,12 @@ TEST_F(UdpRoundTrip, DatagramInPacketOnTheLinkReplyOut) {
     CKdRemoteInterpreter interpreter([&](int32_t eventNum, int64_t dataNum) {
         executor.ReceiveData(&session, eventNum, dataNum);
     });
-    ASSERT_TRUE(link.Listen(loop, [&](const uint8_t* bytes, size_t count) {
-        interpreter.Receive(bytes, count);
-        loop.Stop();
-    }));
+    ASSERT_TRUE(link.Listen(
+        loop, [&](const uint8_t* bytes, size_t count, const CKdUdpLink::_SSender& from) {
+            EXPECT_EQ(from.mUid, int64_t(geteuid()));
+            interpreter.Receive(bytes, count);
+            loop.Stop();
+        }));
     ASSERT_NE(link.EventPort(), 0);
 
     device.memory[175] = 4;
@@ -73,7 +76,7 @@ TEST_F(UdpRoundTrip, DatagramInPacketOnTheLinkReplyOut) {
     EXPECT_EQ(reply, "175:ROI Auto Time:5sec:4");
     EXPECT_EQ(reply.size(), 24u); // no terminating NUL
 
-    // Any sender is heard; an ignored text gets no reply.
+    // Any sender of this user is heard; an ignored text gets no reply.
     BoundSocket other;
     other.SendTo(link.EventPort(), "Rotate:enc:0:175:0");
     loop.Run(2000);
@@ -85,12 +88,60 @@ TEST(UdpLink, ATakenPortLeavesNoLink) {
     BoundSocket holder;
     LPollRunLoop loop;
     CKdUdpLink link(holder.port);
-    EXPECT_FALSE(link.Listen(loop, [](const uint8_t*, size_t) {}));
+    EXPECT_FALSE(link.Listen(loop, [](const uint8_t*, size_t, const CKdUdpLink::_SSender&) {}));
     EXPECT_FALSE(link.IsListening());
     EXPECT_EQ(link.EventPort(), 0);
     link.Send("dropped"); // sending needs no listener
     EXPECT_EQ(CKdUdpLink::kEventPort, 51514);
     EXPECT_EQ(CKdUdpLink::kReplyPort, 51515);
+}
+
+// A link on a free port that stops its loop at the first datagram, heard or refused: its text
+// (or "refused") and its sender.
+struct Listener {
+    explicit Listener(bool anyUser = false) {
+        listening = link.Listen(
+            loop,
+            [this](const uint8_t* bytes, size_t count, const CKdUdpLink::_SSender& sender) {
+                Heard(std::string(reinterpret_cast<const char*>(bytes), count), sender);
+            },
+            [this](const CKdUdpLink::_SSender& sender) { Heard("refused", sender); }, anyUser);
+    }
+    void Heard(std::string heard, const CKdUdpLink::_SSender& sender) {
+        text = std::move(heard);
+        from = sender;
+        loop.Stop();
+    }
+
+    LPollRunLoop loop;
+    CKdUdpLink link{0, 0};
+    bool listening = false;
+    std::string text = "-";
+    CKdUdpLink::_SSender from;
+};
+
+TEST(UdpLink, OnlyThisUsersSocketsAreHeardUnlessAnyUser) {
+    if (!OtherUserSender::Possible()) GTEST_SKIP() << "sending as another user needs root";
+    for (const bool anyUser : {false, true}) {
+        Listener listener(anyUser);
+        ASSERT_TRUE(listener.listening);
+        OtherUserSender nobody(listener.link.EventPort(), "KeyDown:sw:CUT");
+        ASSERT_NE(nobody.Port(), 0);
+        listener.loop.Run(5000);
+        EXPECT_EQ(listener.text, anyUser ? "KeyDown:sw:CUT" : "refused") << anyUser;
+        EXPECT_EQ(listener.from.mPort, nobody.Port());
+        EXPECT_EQ(listener.from.mUid, OtherUserSender::kUid);
+    }
+}
+
+TEST(UdpLink, ASenderWhoseSocketIsGoneIsRefused) {
+    // The owner is known only while the sending socket exists.
+    Listener listener;
+    ASSERT_TRUE(listener.listening);
+    BoundSocket().SendTo(listener.link.EventPort(), "KeyDown:sw:CUT");
+    listener.loop.Run(5000);
+    EXPECT_EQ(listener.text, "refused");
+    EXPECT_EQ(listener.from.mUid, -1);
 }
 
 TEST(UdpLink, EachReplyIsOneDatagramOfExactlyItsBytes) {
