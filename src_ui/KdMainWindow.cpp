@@ -1,10 +1,12 @@
 #include "KdMainWindow.h"
 
+#include "CKdPrmSideEffects.h"
 #include "KdAlert.h"
 #include "KdCompanionStatus.h"
 #include "KdHeaderView.h"
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
+#include "KdPrmView.h"
 #include "KdUsbIdentity.h"
 #include "SafeSelection.h"
 #include "UiRunLoop.h"
@@ -78,6 +80,7 @@ KdMainWindow::KdMainWindow(QWidget* parent)
         kAlertRequest, [this](const LNotification& note) { handleAlertRequest(note); }));
     mObserverTokens.push_back(center.AddObserver(
         kRebootRequest, [this](const LNotification&) { handleRebootRequest(); }));
+    observeSideEffects();
 
     // A text field that takes the focus on a page is scrolled into sight.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -266,6 +269,32 @@ void KdMainWindow::handleRebootRequest() {
     mCurDevice->CloseDevice();
     mPrmManager = nullptr;
     clearDeviceInformation();
+}
+
+void KdMainWindow::observeSideEffects() {
+    mPageReread.setSingleShot(true);
+    mPageReread.setInterval(kPageRereadDelayMs);
+    connect(&mPageReread, &QTimer::timeout, this, &KdMainWindow::rereadOpenPage);
+    mObserverTokens.push_back(LNotificationCenter::Default().AddObserver(
+        CKdPrmSideEffects::kNotification, [this](const LNotification& notification) {
+            const auto* changed =
+                dynamic_cast<const CKdPrmSideEffects::_SChanged*>(notification.object.Get());
+            if (!changed || !mPrmManager || notification.sender != mPrmManager.Get()) return;
+            const bool pending = mChangedFirst <= mChangedLast;
+            mChangedFirst = pending ? std::min(mChangedFirst, changed->mFirst) : changed->mFirst;
+            mChangedLast = pending ? std::max(mChangedLast, changed->mLast) : changed->mLast;
+            if (!mPageReread.isActive()) mPageReread.start();
+        }));
+}
+
+void KdMainWindow::rereadOpenPage() {
+    const int32_t first = mChangedFirst, last = mChangedLast;
+    mChangedFirst = 0;
+    mChangedLast = -1;
+    auto* page = qobject_cast<KdPrmView*>(ui->prmView->widget());
+    if (page && mPrmManager && page->prmManager() == mPrmManager.Get() &&
+        CKdPrmSideEffects::Reads(page->requestPrmTable(), first, last))
+        page->requestParameters();
 }
 
 void KdMainWindow::checkDeviceAccess() {

@@ -37,6 +37,9 @@ public:
     static constexpr int kRowHeight = 22;
     static constexpr int kRebootCommand = 0x40;
     static constexpr int kRebootWaitMs = 1000;
+    // After an operation that makes the switcher change settings the open page shows, the page
+    // is read again once this much later; operations in between share the one reading.
+    static constexpr int kPageRereadDelayMs = 200;
 
     explicit KdMainWindow(QWidget* parent = nullptr);
     ~KdMainWindow() override;
@@ -90,6 +93,9 @@ private:
     void checkDeviceAccess();
     // Tells in the page area what the window waits for while no menu tree is shown.
     void showConnectionNotice();
+    // Reads the open page again, once, after operations that change other settings.
+    void observeSideEffects();
+    void rereadOpenPage();
 
     std::unique_ptr<Ui::KdMainWindow> ui;
     CKdIONotification mIONotify;
@@ -101,6 +107,9 @@ private:
     int mLastSection = 0;
     int mOpenRetry = 0;
     QTimer mMainTimer;
+    QTimer mPageReread;
+    int32_t mChangedFirst = 0; // the identifiers changed since the last reading
+    int32_t mChangedLast = -1;
     // The firmware update window while one is open; it deletes itself when closed.
     QPointer<QWidget> mUpdateWindow;
     std::vector<int> mObserverTokens;

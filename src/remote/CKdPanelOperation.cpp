@@ -2,6 +2,7 @@
 
 #include "CKdPrmCatalogue.h"
 #include "CKdPrmManager.h"
+#include "CKdPrmSideEffects.h"
 
 #include <algorithm>
 
@@ -23,9 +24,14 @@ constexpr int kFullSize = 3840;
 
 } // namespace
 
+void CKdPanelOperation::Write(CKdPrmManager& session, long id, const uint8_t* bytes, int count) {
+    session.SendRoiPackets(id, bytes, count);
+    CKdPrmSideEffects::Report(session, id, bytes, count);
+}
+
 void CKdPanelOperation::WriteAndRecord(CKdPrmManager& session, long id, const uint8_t* bytes,
                                        int count, int recordCount) {
-    session.SendRoiPackets(id, bytes, count);
+    Write(session, id, bytes, count);
     session.SetValueByHost(id, bytes, recordCount);
 }
 
@@ -47,12 +53,15 @@ void CKdPanelOperation::Run(CKdPrmManager& session) const {
     }
     case kSpeed: {
         const auto speed = static_cast<uint8_t>(mValue);
-        session.SendRoiPackets(mPrmID, &speed, 1);
+        Write(session, mPrmID, &speed, 1);
         return;
     }
-    case kExecute:
+    case kExecute: {
         session.SendExecPacket(mPrmID, mValue);
+        const auto value = static_cast<uint8_t>(mValue);
+        CKdPrmSideEffects::Report(session, mPrmID, &value, 1);
         return;
+    }
     case kRecall: {
         // Preset, target, "ROI Change Cut" 0, "ROI Change Auto" 1; preset and target recorded.
         const uint8_t bytes[] = {uint8_t(mValue - 1), uint8_t(mArg), 0, 1};

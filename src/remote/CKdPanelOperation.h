@@ -49,9 +49,14 @@ struct CKdPanelOperation {
         return {mAction, mPrmID + offset, mValue, mArg};
     }
 
+    // Every write and execute below is reported to CKdPrmSideEffects, so that a page showing
+    // settings the switcher changes in answer (a recalled preset's position) reads them again.
     void Run(CKdPrmManager& session) const;
 
     // Writes count bytes from id in one packet and records the first recordCount of them.
     static void WriteAndRecord(CKdPrmManager& session, long id, const uint8_t* bytes, int count,
                                int recordCount);
+
+private:
+    static void Write(CKdPrmManager& session, long id, const uint8_t* bytes, int count);
 };
