@@ -112,6 +112,7 @@ TEST(KaldoCtl, CommandLineMistakesAreRefusedWithTheirReason) {
         {{"event", "--check", "KeyDown:pinp:1:300:0:0:100:100:5:255:255:255"},
          "field 3 \"300\" is out of range for PinP Size (0 to 100)"},
         {{"event", "--check", "Rotate:enc:0:175:0:1.5"}, "field 5 \"1.5\" is not a whole number"},
+        {{"event", "--check", "Rotate:enc:0:998:1:1"}, "998 is no parameter of the dial's list"},
     };
     for (const auto& [arguments, message] : cases) {
         Strings traced = {"--trace"};

@@ -2,6 +2,7 @@
 
 #include "CKdPageCatalogue.h"
 #include "CKdPrmCatalogue.h"
+#include "CKdRemoteEditor.h"
 #include "CKdRemoteInterpreter.h"
 #include "CKdValueText.h"
 #include "CtlBackup.h"
@@ -591,9 +592,17 @@ int CtlCommands::Event() {
         return CtlStatus::Fail(CtlStatus::kUsage,
                                "the utility would ignore \"%s\": %s; see the kaldo-ctl manual",
                                mOptions.mEventText.c_str(), why.c_str());
-    // The dial events ("Touch", "Press" or "Rotate" with "enc") are answered with one line.
+    // The dial events ("Touch", "Press" or "Rotate" with "enc") are answered with one line,
+    // except an edit of an identifier without a row, which the utility leaves alone.
     const int kind = eventNum >> 16 & 0xF, group = eventNum >> 12 & 0xF;
     const bool replyExpected = kind >= kTouch && kind <= kRotate && group == kEncoder;
+    const int shown = eventNum >> 20 & 0x3FF;
+    if (replyExpected && !(eventNum >> 9 & 1) && !CKdRemoteEditor::FindRemoteEditPrm(shown))
+        return CtlStatus::Fail(CtlStatus::kUsage,
+                               "the utility would ignore \"%s\": %d is no parameter of the "
+                               "dial's list, and an edit acts only on exactly the parameter "
+                               "given",
+                               mOptions.mEventText.c_str(), shown);
     if (mOptions.mCheckOnly) {
         mOutput.Record(
             {{"event", mOptions.mEventText}, {"valid", true}, {"reply_expected", replyExpected}},

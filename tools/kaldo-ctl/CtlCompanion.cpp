@@ -45,6 +45,14 @@ int CtlCompanion::SendEvent(const char* text, bool replyExpected, int waitMs, LS
                                "nothing listens on 127.0.0.1:%d; is kaldo-utility running "
                                "(with its companion link on this port)?",
                                mEventPort);
+    uint32_t owner = 0;
+    if (CKdUdpSockets::OwnerOf(CKdUdpSockets::Current(), loopback,
+                               static_cast<uint16_t>(mEventPort),
+                               owner) == CKdUdpSockets::kOwnerFound &&
+        owner != geteuid())
+        CtlStatus::Note("127.0.0.1:%d belongs to user %u: the utility takes events only from "
+                        "its own user, unless started with --companion-any-user",
+                        mEventPort, owner);
     Socket listener, sender;
     if (listener.fd < 0 || sender.fd < 0)
         return CtlStatus::Fail(CtlStatus::kOther, "cannot create a UDP socket: %s",
