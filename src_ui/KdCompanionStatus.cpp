@@ -16,12 +16,14 @@ void KdCompanionStatus::showListening(uint16_t eventPort, uint16_t replyPort, bo
         return;
     }
     setText(tr("Companion: port %1").arg(eventPort));
-    setToolTip((anyUser ? tr("Companion events are taken on 127.0.0.1:%1 from programs of any "
-                             "user; replies go to port %2.")
-                        : tr("Companion events are taken on 127.0.0.1:%1 from programs of this "
-                             "user only; replies go to port %2."))
-                   .arg(eventPort)
-                   .arg(replyPort));
+    mListeningTip =
+        (anyUser ? tr("Companion events are taken on 127.0.0.1:%1 from programs of any "
+                      "user; replies go to port %2.")
+                 : tr("Companion events are taken on 127.0.0.1:%1 from programs of this "
+                      "user only; replies go to port %2."))
+            .arg(eventPort)
+            .arg(replyPort);
+    setToolTip(mListeningTip);
 }
 
 void KdCompanionStatus::showActivity(const CKdRemoteControl::_SActivity& activity) {
@@ -29,6 +31,7 @@ void KdCompanionStatus::showActivity(const CKdRemoteControl::_SActivity& activit
     switch (activity.mOutcome) {
     case CKdRemoteControl::_SActivity::kExecuted:
         setText(tr("Companion: event from port %1").arg(port));
+        setToolTip(mListeningTip);
         return;
     case CKdRemoteControl::_SActivity::kIgnored:
         setText(tr("Companion: ignored a text from port %1").arg(port));

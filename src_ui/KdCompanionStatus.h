@@ -14,4 +14,7 @@ public:
 
     void showListening(uint16_t eventPort, uint16_t replyPort, bool listening, bool anyUser);
     void showActivity(const CKdRemoteControl::_SActivity& activity);
+
+private:
+    QString mListeningTip; // the tooltip while the last datagram was an event
 };

@@ -70,6 +70,9 @@ private slots:
         QTRY_COMPARE(status->text(),
                      QString("Companion: ignored a text from port %1").arg(companion.port));
         QVERIFY(status->toolTip().contains("out of range for PinP Size"));
+        companion.Send(port, "KeyUp:save");
+        QTRY_COMPARE(status->text(), QString("Companion: event from port %1").arg(companion.port));
+        QVERIFY(status->toolTip().contains("this user only"));
 
         // A second window finds the port taken.
         KdMainWindow second;
