@@ -1,10 +1,10 @@
 #include "CKdUdpSockets.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
@@ -67,6 +67,18 @@ bool ParseLine(std::string_view line, CKdUdpSockets::_SSocket& socket) {
            ParseNumber(columns[kUidColumn], 10, socket.mUid);
 }
 
+// The whole table; the kernel writes it in pieces, one read at a time.
+std::string ReadTable(const char* path) {
+    std::string text;
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return text;
+    char buffer[16384];
+    for (ssize_t count; (count = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(count));
+    close(fd);
+    return text;
+}
+
 bool Matches(const CKdUdpSockets::_SSocket& socket, uint32_t address, uint16_t port) {
     return socket.mPort == port && (socket.mAnyAddress || socket.mAddress == address);
 }
@@ -76,10 +88,7 @@ bool Matches(const CKdUdpSockets::_SSocket& socket, uint32_t address, uint16_t p
 std::vector<CKdUdpSockets::_SSocket> CKdUdpSockets::Current() {
     std::vector<_SSocket> sockets;
     for (const char* path : kTables) {
-        std::ifstream file(path);
-        const std::string text((std::istreambuf_iterator<char>(file)),
-                               std::istreambuf_iterator<char>());
-        const std::vector<_SSocket> table = Parse(text);
+        const std::vector<_SSocket> table = Parse(ReadTable(path));
         sockets.insert(sockets.end(), table.begin(), table.end());
     }
     return sockets;
