@@ -20,36 +20,10 @@ struct Keyboard : RemoteSession {
 
 // Key codes as the platform numbers them.
 enum : int {
-    kS = 1,
-    kD = 2,
-    kF = 3,
-    kC = 8,
-    k3 = 20,
-    k6 = 22,
-    k5 = 23,
-    k8 = 28,
-    kP = 35,
-    kN = 45,
-    kM = 46,
-    kDelete = 51,
-    kPadClear = 71,
-    kPadEnter = 76,
-    kPad0 = 82,
-    kPad1 = 83,
-    kPad2 = 84,
-    kPad3 = 85,
-    kPad4 = 86,
-    kPad5 = 87,
-    kPad6 = 88,
-    kPad7 = 89,
-    kPad8 = 91,
-    kPad9 = 92,
-    kF9 = 101,
-    kF10 = 109,
-    kF2 = 120,
-    kF8 = 100,
-    kLeft = 123,
-    kDown = 125,
+    kS = 1, kD = 2, kF = 3, kC = 8, k3 = 20, k6 = 22, k5 = 23, k8 = 28, kP = 35, kN = 45,
+    kM = 46, kDelete = 51, kPadClear = 71, kPadEnter = 76, kPad0 = 82, kPad1 = 83, kPad2 = 84,
+    kPad3 = 85, kPad4 = 86, kPad5 = 87, kPad6 = 88, kPad7 = 89, kPad8 = 91, kPad9 = 92, kF9 = 101,
+    kF10 = 109, kF2 = 120, kF8 = 100, kLeft = 123, kDown = 125,
 };
 
 TEST_F(Keyboard, DigitsRecallOrStorePresets) {
@@ -85,27 +59,11 @@ TEST_F(Keyboard, KeypadHoldKeysInTheirOrderOfPrecedence) {
     EXPECT_EQ(Sent(),
               (Wires{Set(176, {0, 2, 1}), Set(171, {2, 1, 0, 1}), Set(171, {1, 1, 0, 1}),
                      Set(171, {0, 0, 0, 1}), Set(171, {4, 0, 0, 1}), Set(171, {6, 0, 0, 1})}));
-    EXPECT_EQ(log, (std::vector<std::string>{"82",
-                                             "TenKey0",
-                                             "76",
-                                             "Enter",
-                                             "85",
-                                             "TenKeyNum3 with Enter",
-                                             "EnterOff",
-                                             "85",
-                                             "TenKeyNum3 with 0",
-                                             "71",
-                                             "Clear",
-                                             "84",
-                                             "TenKeyNum2 with 0",
-                                             "TenKey0Off",
-                                             "83",
-                                             "TenKeyNum1",
-                                             "87",
-                                             "TenKeyNum5",
-                                             "ClearOff",
-                                             "89",
-                                             "TenKeyNum7"}));
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "82", "TenKey0", "76", "Enter", "85", "TenKeyNum3 with Enter", "EnterOff",
+                       "85", "TenKeyNum3 with 0", "71", "Clear", "84", "TenKeyNum2 with 0",
+                       "TenKey0Off", "83", "TenKeyNum1", "87", "TenKeyNum5", "ClearOff", "89",
+                       "TenKeyNum7"}));
     EXPECT_FALSE(keyboard.KeyNumPad0Hold() || keyboard.KeyEnterHold() || keyboard.KeyClearHold());
 }
 
