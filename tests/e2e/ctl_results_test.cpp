@@ -159,8 +159,9 @@ TEST(KaldoCtlResults, OutputThatCannotBeWrittenIsAFailure) {
     Sim sim;
     const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);
-    for (const Strings& arguments : {Strings{"dump"}, Strings{"--json", "get", "218"},
-                                     Strings{"--json", "list"}, Strings{"get", "218"}}) {
+    for (const Strings& arguments :
+         {Strings{"dump"}, Strings{"--json", "get", "218"}, Strings{"--json", "list"},
+          Strings{"get", "218"}, Strings{"--help"}}) {
         CtlResult result = RunWithOutput(sim, full, arguments);
         EXPECT_EQ(result.code, 1) << arguments.back();
         EXPECT_THAT(result.err, HasSubstr("cannot write to standard output: No space left"));
@@ -270,8 +271,14 @@ TEST(KaldoCtlResults, GetTextEscapesWhatIsNotText) {
 TEST(KaldoCtlResults, EmptyChoicesAreRefused) {
     Sim sim;
     const Strings cases[] = {
-        {"--device", "", "info"},       {"--serial", "", "info"},       {"dump", "--page", ""},
-        {"watch", "218", "--page", ""}, {"restore", "-", "--only", ""},
+        {"--device", "", "info"},
+        {"--serial", "", "info"},
+        {"dump", "--page", ""},
+        {"watch", "218", "--page", ""},
+        {"restore", "-", "--only", ""},
+        {"get", "218", ""},
+        {"exec", ""},
+        {"backup", ""},
     };
     for (const Strings& arguments : cases) {
         CtlResult result = sim.Ctl(arguments);

@@ -66,11 +66,11 @@ int CtlOptions::Parse(int argc, char** argv) {
     app.add_subcommand("info", "Versions, serial number and MAC address");
 
     CLI::App* get = app.add_subcommand("get", "Show parameters as their pages show them");
-    get->add_option("NAME", mNames, nameText)->required();
+    get->add_option("NAME", mNames, nameText)->required()->check(nonEmpty);
     get->add_flag("--raw", mRaw, "Stored numbers instead of page texts");
 
     CLI::App* set = app.add_subcommand("set", "Write one parameter");
-    set->add_option("NAME", mName, nameText)->required();
+    set->add_option("NAME", mName, nameText)->required()->check(nonEmpty);
     set->add_option("VALUE", mValue,
                     "As get shows it (\"Off\", \"1.5 sec\", \"192.168.0.10\"); - reads it from "
                     "standard input; left out for a secret: asked without echo");
@@ -88,7 +88,9 @@ int CtlOptions::Parse(int argc, char** argv) {
     setText->add_flag("--save", mSave, "Store the settings on the switcher afterwards");
 
     CLI::App* exec = app.add_subcommand("exec", "Run an execute command (transition, preset...)");
-    exec->add_option("NAME", mName, "\"Main In Sw\", \"Still Capture\", 1000...")->required();
+    exec->add_option("NAME", mName, "\"Main In Sw\", \"Still Capture\", 1000...")
+        ->required()
+        ->check(nonEmpty);
 
     app.add_subcommand("save", "Store the settings on the switcher (Parameter Save)");
 
@@ -98,7 +100,7 @@ int CtlOptions::Parse(int argc, char** argv) {
         ->check(nonEmpty);
 
     CLI::App* watch = app.add_subcommand("watch", "Print each change of values until interrupted");
-    watch->add_option("NAME", mNames, nameText);
+    watch->add_option("NAME", mNames, nameText)->check(nonEmpty);
     watch->add_option("--page", mPage, "Every row of this page")
         ->option_text("NAME")
         ->check(nonEmpty);
@@ -110,10 +112,13 @@ int CtlOptions::Parse(int argc, char** argv) {
 
     CLI::App* backup = app.add_subcommand("backup", "Save every writable setting to JSON");
     backup->add_option("FILE", mFile, "Backup file (created mode 0600), - for standard output")
-        ->required();
+        ->required()
+        ->check(nonEmpty);
 
     CLI::App* restore = app.add_subcommand("restore", "Write the settings of a backup back");
-    restore->add_option("FILE", mFile, "Backup file, - for standard input")->required();
+    restore->add_option("FILE", mFile, "Backup file, - for standard input")
+        ->required()
+        ->check(nonEmpty);
     restore->add_flag("--dry-run", mDryRun, "Show what would change and write nothing");
     restore->add_flag("--force", mForce, "Restore onto another switcher or firmware");
     restore->add_option("--exclude", mExclude, "Leave out these groups: network, identity")
