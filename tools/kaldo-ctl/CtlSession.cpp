@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -112,9 +113,16 @@ bool CtlSession::AnyPending(long first, long end) const {
 }
 
 int CtlSession::AwaitWrites(long first, long end) {
+    // As for a request: the wait restarts with each chunk, but a busy line ends it at twice
+    // the time-out.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + 2 * std::chrono::milliseconds(mTimeoutMs);
     LStream* stream = DeviceStream();
     while (AnyPending(first, end)) {
-        if (!stream || !stream->WaitReadable(mTimeoutMs)) return CtlStatus::kOK;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (!stream || left.count() <= 0 ||
+            !stream->WaitReadable(std::min<int>(mTimeoutMs, int(left.count()))))
+            return CtlStatus::kOK;
         char bytes[32];
         const ssize_t count = stream->Read(bytes, sizeof bytes);
         if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;

@@ -72,8 +72,9 @@ public:
 private:
     // Fetch for one request of at most kMaxRequestCount identifiers.
     int FetchRequest(long id, int count);
-    // Decodes what arrives until none of the writes first..end-1 is pending or nothing arrived
-    // for one time-out; kNoDevice (printed) when the link failed.
+    // Decodes what arrives until none of the writes first..end-1 is pending, or nothing arrived
+    // for one time-out, or twice the time-out has passed; kNoDevice (printed) when the link
+    // failed.
     int AwaitWrites(long first, long end);
     bool AnyPending(long first, long end) const;
 
