@@ -317,7 +317,7 @@ TEST(KaldoCtl, SilentOrRefusingSwitcherGivesItsOwnExitCode) {
 // What the simulator does on a reboot is in sim_test; here the client waits for its return.
 TEST(KaldoCtl, RebootWaitsForTheNewAttachment) {
     Sim sim({"--reboot-ms", "300"});
-    CtlResult reboot = sim.Ctl({"reboot", "--wait", "10"});
+    CtlResult reboot = sim.Ctl({"--yes", "reboot", "--wait", "10"});
     EXPECT_EQ(reboot.code, kOK) << reboot.err;
     EXPECT_THAT(reboot.out, HasSubstr("is back as a new attachment"));
     EXPECT_EQ(sim.Ctl({"info"}).code, kOK);
@@ -523,8 +523,8 @@ TEST(KaldoCtl, LostAnswersAreRetriedAndUnconfirmedWritesReported) {
     leaving.Terminate();
     const CtlResult printed = run.Finish();
     EXPECT_EQ(printed.code, kNoDevice) << printed.err;
-    EXPECT_THAT(printed.out, HasSubstr("218 Cut Type: Off written, not confirmed"));
-    EXPECT_THAT(printed.out, HasSubstr("2 not confirmed (2 written, 0 confirmed)"));
+    EXPECT_THAT(printed.out, HasSubstr("218 Cut Type: Off sent, not confirmed"));
+    EXPECT_THAT(printed.out, HasSubstr("2 sent, not confirmed (no answer)"));
 }
 
 TEST(KaldoCtl, RestoreOntoAnotherSwitcherNeedsForceAndCanLeaveOutItsIdentity) {

@@ -18,11 +18,11 @@ bool Overlaps(const CtlSession::_SPrmReqInfo& run, long id, int span) {
 } // namespace
 
 void CtlChangeSet::AddValue(long id, int value) {
-    mItems.push_back({id, 0, value, LString(), EState::Same, {}, {}});
+    mItems.push_back({id, 0, value, LString(), EState::Same, {}, {}, 0, 0, 0});
 }
 
 void CtlChangeSet::AddText(long id, int length, const char* text) {
-    mItems.push_back({id, length, 0, LString(text), EState::Same, {}, {}});
+    mItems.push_back({id, length, 0, LString(text), EState::Same, {}, {}, 0, 0, 0});
 }
 
 int CtlChangeSet::Span(CtlSession& session, const _SItem& item) {
@@ -54,25 +54,45 @@ std::string CtlChangeSet::Shown(CtlSession& session, const _SItem& item, bool sh
            "\"";
 }
 
-int CtlChangeSet::WriteAndConfirm(CtlSession& session, EState from, bool showSecrets) {
-    std::vector<CtlSession::_SPrmReqInfo> sent, unanswered;
+int CtlChangeSet::WriteAndConfirm(CtlSession& session, bool showSecrets) {
+    const long firstWrite = session.NextWrite();
     for (_SItem& item : mItems) {
-        if (item.mState != from) continue;
+        if (item.mState != EState::Differs) continue;
         const int failures = session.FailedSends();
+        item.mFirstWrite = session.NextWrite();
         Store(session, item, kEdit);
+        item.mEndWrite = session.NextWrite();
         if (item.mWanted.empty()) item.mWanted = Shown(session, item, showSecrets);
-        item.mState = session.FailedSends() == failures ? EState::Sent : EState::Unsent;
-        if (item.mState == EState::Sent) sent.push_back({item.mPrmID, Span(session, item)});
+        const bool sent = session.FailedSends() == failures && item.mEndWrite > item.mFirstWrite;
+        item.mState = sent ? EState::Sent : EState::Unsent;
     }
-    // The read-back also collects the answers to the writes, which went out without a wait.
-    const int status = session.FetchSpans(sent, &unanswered);
+    int status = session.ConfirmWrites(firstWrite, session.NextWrite());
+    // The read-back shows what the switcher holds now, for the lines and to find a write that
+    // was answered but did not take.
+    std::vector<CtlSession::_SPrmReqInfo> sent, unanswered;
+    for (const _SItem& item : mItems)
+        if (item.mState == EState::Sent) sent.push_back({item.mPrmID, Span(session, item)});
+    if (status == CtlStatus::kNoDevice)
+        unanswered = sent;
+    else if (session.FetchSpans(sent, &unanswered) == CtlStatus::kNoDevice)
+        status = CtlStatus::kNoDevice;
     for (_SItem& item : mItems) {
         if (item.mState != EState::Sent) continue;
         item.mState = EState::Confirmed;
+        for (long write = item.mFirstWrite; write < item.mEndWrite; ++write) {
+            const CtlSession::EWrite result = session.WriteResult(write);
+            if (result == CtlSession::EWrite::Refused) {
+                item.mState = EState::Refused;
+                item.mRefusal = session.WriteStatus(write);
+                break;
+            }
+            if (result == CtlSession::EWrite::Pending) item.mState = EState::Unknown;
+        }
+        bool readBack = true;
         for (const auto& run : unanswered)
-            if (Overlaps(run, item.mPrmID, Span(session, item))) item.mState = EState::Unknown;
-        if (item.mState == EState::Confirmed && Differs(session, item))
-            item.mState = session.WriteRefused(item.mPrmID) ? EState::Refused : EState::Kept;
+            if (Overlaps(run, item.mPrmID, Span(session, item))) readBack = false;
+        if (item.mState == EState::Confirmed && readBack && Differs(session, item))
+            item.mState = EState::Kept;
     }
     return status == CtlStatus::kNoDevice ? status : CtlStatus::kOK;
 }
@@ -94,18 +114,10 @@ int CtlChangeSet::Apply(CtlSession& session, const _SApply& how, CtlOutput& out)
         Store(session, item, kFromSwitcher); // stored only, to show it as the page would
         item.mWanted = Shown(session, item, how.mShowSecrets);
     }
-    int linkStatus = CtlStatus::kOK;
-    if (!how.mDryRun) {
-        linkStatus = WriteAndConfirm(session, EState::Differs, how.mShowSecrets);
-        // A write that read back unchanged without a refusal was probably lost: once more.
-        if (linkStatus == CtlStatus::kOK) {
-            for (_SItem& item : mItems)
-                if (item.mState == EState::Kept) item.mState = EState::Differs;
-            linkStatus = WriteAndConfirm(session, EState::Differs, how.mShowSecrets);
-        }
-    }
+    const int linkStatus =
+        how.mDryRun ? CtlStatus::kOK : WriteAndConfirm(session, how.mShowSecrets);
 
-    mChanged = mWritten = mUnknown = mKept = 0;
+    mChanged = mRefused = mKept = mUnknown = mUnsent = 0;
     for (const _SItem& item : mItems) {
         const std::string label =
             std::to_string(item.mPrmID) + " " + CKdValueText::Label(item.mPrmID).CString();
@@ -125,25 +137,30 @@ int CtlChangeSet::Apply(CtlSession& session, const _SApply& how, CtlOutput& out)
         case EState::Confirmed:
             state = "changed";
             line = label + ": " + item.mBefore + " -> " + item.mWanted;
-            ++mChanged, ++mWritten;
+            ++mChanged;
+            break;
+        case EState::Refused:
+            state = "refused";
+            line = label + ": refused (status " + std::to_string(item.mRefusal) + "), kept " +
+                   Shown(session, item, how.mShowSecrets) + " instead of " + item.mWanted;
+            ++mRefused;
             break;
         case EState::Kept:
-        case EState::Refused:
-            state = item.mState == EState::Refused ? "refused" : "kept";
+            state = "kept";
             line = label + ": kept " + Shown(session, item, how.mShowSecrets) + " instead of " +
                    item.mWanted;
-            ++mKept, ++mWritten;
+            ++mKept;
             break;
         case EState::Unknown:
         case EState::Sent:
-            state = "unknown";
-            line = label + ": " + item.mWanted + " written, not confirmed (no answer)";
-            ++mUnknown, ++mWritten;
+            state = "not confirmed";
+            line = label + ": " + item.mWanted + " sent, not confirmed (no answer)";
+            ++mUnknown;
             break;
         case EState::Unsent:
-            state = "not written";
-            line = label + ": not written (" + item.mWanted + ")";
-            ++mUnknown;
+            state = "not sent";
+            line = label + ": not sent (" + item.mWanted + ")";
+            ++mUnsent;
             break;
         }
         CtlOutput::Json record;
@@ -155,8 +172,8 @@ int CtlChangeSet::Apply(CtlSession& session, const _SApply& how, CtlOutput& out)
         out.Record(record, line);
     }
     if (linkStatus) return linkStatus;
-    if (mUnknown) return CtlStatus::kNoAnswer;
-    if (mKept) return CtlStatus::kRefused;
+    if (UnconfirmedCount()) return CtlStatus::kNoAnswer;
+    if (mRefused || mKept) return CtlStatus::kRefused;
     return CtlStatus::kOK;
 }
 
@@ -164,9 +181,13 @@ std::string CtlChangeSet::Summary(bool dryRun) const {
     if (mReadFailed) return "the current values could not be read; nothing was written";
     std::string text = std::to_string(mChanged) + " of " + std::to_string(Count()) + " settings " +
                        (dryRun ? "differ" : "changed");
-    if (mKept) text += ", " + std::to_string(mKept) + " kept by the switcher";
-    if (mUnknown)
-        text += ", " + std::to_string(mUnknown) + " not confirmed (" + std::to_string(mWritten) +
-                " written, " + std::to_string(mChanged + mKept) + " confirmed)";
+    const std::pair<int, const char*> counts[] = {
+        {mRefused, "refused by the switcher"},
+        {mKept, "answered but kept another value"},
+        {mUnknown, "sent, not confirmed (no answer)"},
+        {mUnsent, "not sent"},
+    };
+    for (const auto& [count, what] : counts)
+        if (count) text += ", " + std::to_string(count) + " " + what;
     return text;
 }

@@ -9,9 +9,11 @@ class CtlOutput;
 class CtlSession;
 
 // Values to write to the switcher: numbers and texts. Apply reads the current values, writes
-// only those that differ and reads them back, so that nothing is taken for done that the
-// switcher did not confirm: a write that read back unchanged without a refusal is sent once
-// more. set, set-text and restore all write through it.
+// only those that differ, collects the answer to each write (sending a write without one again
+// as the retries allow) and reads them back. A write counts as done only when its own answer
+// confirmed it and the switcher then holds the value; one refused by its answer, one the
+// switcher answered but holds another value for, and one without an answer are told apart.
+// set, set-text and restore all write through it.
 class CtlChangeSet {
 public:
     struct _SApply {
@@ -31,17 +33,23 @@ public:
     }
 
     // One record per setting that differs (verbose: per setting): "ID LABEL: OLD -> NEW", "ID
-    // LABEL: kept OLD instead of NEW" (refused or altered), "ID LABEL: NEW written, not
-    // confirmed", "ID LABEL: not written"; on a dry run "would change ID LABEL: OLD -> NEW".
+    // LABEL: refused (status N), kept OLD instead of NEW", "ID LABEL: kept OLD instead of NEW"
+    // (answered, but another value held), "ID LABEL: NEW sent, not confirmed (no answer)", "ID
+    // LABEL: not sent (NEW)"; on a dry run "would change ID LABEL: OLD -> NEW".
     // A CtlStatus: kNoDevice when the link was lost, kNoAnswer when a write is not confirmed,
-    // kRefused when one did not take, else kOK.
+    // kRefused when one was refused or did not take, else kOK.
     int Apply(CtlSession& session, const _SApply& how, CtlOutput& out);
-    // "N of M settings changed" and, when not all written ones were confirmed, the counts.
+    // "N of M settings changed" and the counts of those refused, kept, not confirmed, not sent.
     std::string Summary(bool dryRun) const;
 
     int Count() const { return static_cast<int>(mItems.size()); }
     int ChangedCount() const { return mChanged; }
-    int WrittenCount() const { return mWritten; }
+    // Settings sent to the switcher, confirmed or not.
+    int WrittenCount() const { return mChanged + mRefused + mKept + mUnknown; }
+    int RefusedCount() const { return mRefused; }
+    int KeptCount() const { return mKept; }
+    // Settings sent without an answer, and those not sent because the link failed.
+    int UnconfirmedCount() const { return mUnknown + mUnsent; }
 
 private:
     enum class EState { Same, Differs, Unsent, Sent, Confirmed, Kept, Refused, Unknown };
@@ -54,20 +62,23 @@ private:
         EState mState = EState::Same;
         std::string mBefore;
         std::string mWanted;
+        long mFirstWrite = 0, mEndWrite = 0; // the session's numbers of its writes
+        int mRefusal = 0;                    // the status of the refusing answer
     };
 
     static int Span(CtlSession& session, const _SItem& item);
     static bool Differs(CtlSession& session, const _SItem& item);
     static void Store(CtlSession& session, const _SItem& item, long origin);
     static std::string Shown(CtlSession& session, const _SItem& item, bool showSecrets);
-    // Sends every item in state from and reads them back; each ends Confirmed, Kept, Refused,
-    // Unknown or Unsent. The link's status.
-    int WriteAndConfirm(CtlSession& session, EState from, bool showSecrets);
+    // Sends every item that differs, collects the answers and reads them back; each ends
+    // Confirmed, Kept, Refused, Unknown or Unsent. The link's status.
+    int WriteAndConfirm(CtlSession& session, bool showSecrets);
 
     std::vector<_SItem> mItems;
     int mChanged = 0;
-    int mWritten = 0;
-    int mUnknown = 0;
+    int mRefused = 0;
     int mKept = 0;
+    int mUnknown = 0;
+    int mUnsent = 0;
     bool mReadFailed = false; // before anything was written
 };

@@ -30,6 +30,7 @@ constexpr int kLabelWidth = 28;
 constexpr long kParameterSave = 1000;
 constexpr long kSystemReboot = 998;
 constexpr long kFactoryReset = 999;
+constexpr long kModeSwitch = 208, kAutoFadeSwitch = 209; // each run moves to the other end
 // Event kinds and the dial's action group in an event number.
 constexpr int kTouch = 3, kRotate = 5, kEncoder = 9;
 
@@ -293,9 +294,21 @@ int CtlCommands::ApplyChanges(CtlChangeSet& changes, bool summary) {
     // set reports the counts only when something is not confirmed.
     if (summary || status == CtlStatus::kNoAnswer || status == CtlStatus::kNoDevice)
         mOutput.Line(changes.Summary(how.mDryRun));
+    if (status == CtlStatus::kNoAnswer)
+        CtlStatus::Fail(status, "%d of %d writes sent, not confirmed: the switcher did not answer",
+                        changes.UnconfirmedCount(), changes.WrittenCount());
+    else if (status == CtlStatus::kRefused)
+        CtlStatus::Fail(status,
+                        "%d of %d writes did not take: %d refused by the switcher, %d kept "
+                        "another value",
+                        changes.RefusedCount() + changes.KeptCount(), changes.WrittenCount(),
+                        changes.RefusedCount(), changes.KeptCount());
     mOutput.Member("count", changes.Count());
     mOutput.Member("changed", changes.ChangedCount());
     mOutput.Member("written", changes.WrittenCount());
+    mOutput.Member("refused", changes.RefusedCount());
+    mOutput.Member("kept", changes.KeptCount());
+    mOutput.Member("not_confirmed", changes.UnconfirmedCount());
     bool saved = false;
     if (!how.mDryRun && status == CtlStatus::kOK && changes.WrittenCount()) {
         if (mOptions.mSave) {
@@ -338,8 +351,10 @@ int CtlCommands::GetText() {
     if (int status = Connect()) return status;
     if (int status = mSession->Fetch(id, mOptions.mLength)) return status;
     const bool secret = CtlNames::IsSecret(id) && !mOptions.mShowSecrets;
+    // The run may hold bytes that set-text would refuse: they are shown escaped.
     const std::string text =
-        secret ? CtlNames::kMask : mSession->StringValue(id, mOptions.mLength, 1, 0).CString();
+        secret ? CtlNames::kMask
+               : CtlOutput::Printable(mSession->StringValue(id, mOptions.mLength, 1, 0).CString());
     mOutput.Record({{"id", id}, {"length", mOptions.mLength}, {"text", text}}, text);
     return CtlStatus::kOK;
 }
@@ -375,19 +390,29 @@ int CtlCommands::Confirm(const char* question) {
 }
 
 int CtlCommands::Execute(const CtlNames::_STarget& target) {
-    const int refusals = mSession->RefusalCount();
+    const long write = mSession->NextWrite();
     if (!mSession->SendExecPacket(target.mPrmID, 1))
         return CtlStatus::Fail(CtlStatus::kNoDevice, "cannot send %s to the switcher",
                                target.mName.c_str());
-    // The answer to the command comes before the answer to this request.
-    const int status = mSession->Fetch(CKdValueText::kSerialNumber, 1);
-    if (mSession->RefusalCount() != refusals) return CtlStatus::kRefused; // printed
-    if (status == CtlStatus::kNoAnswer)
-        return CtlStatus::Fail(CtlStatus::kNoAnswer,
-                               "%s went out, but the switcher did not "
-                               "answer; it may not have been done",
-                               target.mName.c_str());
-    return status;
+    // Only the answer to this very packet tells that it arrived. A command that toggles is not
+    // sent again: when only its answer was lost, a second one would undo it.
+    const bool toggles = target.mPrmID == kModeSwitch || target.mPrmID == kAutoFadeSwitch;
+    const int status = mSession->ConfirmWrites(write, write + 1, !toggles);
+    switch (mSession->WriteResult(write)) {
+    case CtlSession::EWrite::Confirmed:
+        return CtlStatus::kOK;
+    case CtlSession::EWrite::Refused:
+        return CtlStatus::Fail(CtlStatus::kRefused, "the switcher refused %s (status %d)",
+                               target.mName.c_str(), mSession->WriteStatus(write));
+    case CtlSession::EWrite::Pending:
+        break;
+    }
+    if (status == CtlStatus::kNoDevice) return status;
+    return CtlStatus::Fail(CtlStatus::kNoAnswer,
+                           "%s sent, not confirmed: no answer from the switcher within %d ms%s; "
+                           "it may or may not have been done",
+                           target.mName.c_str(), mOptions.mTimeoutMs,
+                           toggles ? " (a toggle is sent only once)" : "");
 }
 
 int CtlCommands::Exec() {
@@ -471,6 +496,7 @@ int CtlCommands::Dump() {
         if (mOutput.Format() != CtlOutput::EFormat::Terse)
             mOutput.Record({{"page", PageName(page)}, {"class", page.mClassName}, {"rows", rows}},
                            text);
+        if (mOutput.WriteFailed()) return CtlStatus::kOther; // named by Finish
     }
     return CtlStatus::kOK;
 }
@@ -494,20 +520,18 @@ int CtlCommands::Watch() {
     std::vector<CtlSession::_SPrmReqInfo> spans;
     for (const CtlNames::_STarget& target : targets)
         spans.push_back({target.mPrmID, CtlNames::Span(*mSession, target)});
-    if (int status = Connect()) return status;
-    // The link is released between readings, so that other programs can use the switcher; a
-    // reading waits for them as long as one interval at least.
-    const int waitBusyMs = std::max(mOptions.mWaitBusyS * 1000, mOptions.mIntervalMs);
-
     mOutput.SetStreaming(true);
     std::signal(SIGINT, [](int) { sInterrupted = 1; });
     std::signal(SIGTERM, [](int) { sInterrupted = 1; });
+    mDevice.Start(mOptions.mDevicePath);
+    if (int status = mDevice.Choose(mOptions.mSerial)) return status;
     std::map<long, std::string> shown;
     int changes = 0;
-    bool first = true;
-    for (bool opened = true; !sInterrupted; opened = false) {
-        if (!opened)
-            if (int status = mDevice.Open(*mSession, mOptions.mTrace, waitBusyMs)) return status;
+    for (bool first = true; !sInterrupted; first = false) {
+        // The link is released between readings, so that other programs can use the switcher;
+        // a reading waits for as long as one of them holds it.
+        if (int status = mDevice.Open(*mSession, mOptions.mTrace, -1, &sInterrupted))
+            return sInterrupted ? CtlStatus::kOK : status;
         const int status = mSession->FetchSpans(spans);
         Disconnect();
         if (status == CtlStatus::kNoDevice || status == CtlStatus::kNoAnswer) return status;
@@ -522,9 +546,9 @@ int CtlCommands::Watch() {
             mOutput.Record(line, line["time"].get<std::string>() + " " +
                                      std::to_string(target.mPrmID) + " " + target.mName + ": " +
                                      value);
+            if (mOutput.WriteFailed()) return CtlStatus::kOther; // named by Finish
             if (!first && mOptions.mCount && ++changes >= mOptions.mCount) return CtlStatus::kOK;
         }
-        first = false;
         poll(nullptr, 0, mOptions.mIntervalMs); // a signal ends the wait early
     }
     return CtlStatus::kOK;
@@ -532,7 +556,10 @@ int CtlCommands::Watch() {
 
 int CtlCommands::Backup() {
     if (int status = Connect()) return status;
-    return CtlBackup::Save(*mSession, mOptions.mFile.c_str(), mOutput);
+    const int status = CtlBackup::Save(*mSession, mOptions.mFile.c_str(), mOutput);
+    // On standard output the backup is the one JSON document.
+    if (status == CtlStatus::kOK && mOptions.mFile == "-") mOutput.SetDocumentWritten();
+    return status;
 }
 
 int CtlCommands::Restore() {
@@ -634,6 +661,9 @@ int CtlCommands::Event() {
 }
 
 int CtlCommands::Reboot() {
+    if (int status = Confirm("Are you sure you want to reboot the switcher? Changes not stored "
+                             "with Parameter Save are lost."))
+        return status;
     if (int status = Connect()) return status;
     const int status = mDevice.Reboot(*mSession, mOptions.mRebootWaitS * 1000, mOutput);
     return status;

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,42 +17,104 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace {
 
 constexpr int kBusyPollMs = 200;
 
-// The programs (name and pid) that hold path open, as far as /proc shows them.
+// "name (pid N)" of a process.
+std::string Process(const std::string& pid) {
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name + " (pid " + pid + ")";
+}
+
+// The processes that hold the lock (flock) on the node, from /proc/locks:
+// "1: FLOCK  ADVISORY  WRITE 4711 00:18:6 0 EOF", the device as hexadecimal major:minor.
+std::vector<std::string> LockHolders(const struct stat& node) {
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(node.st_dev), minor(node.st_dev),
+                  static_cast<unsigned long long>(node.st_ino));
+    std::vector<std::string> holders;
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number, type, advisory, mode, pid, where;
+        fields >> number >> type >> advisory >> mode >> pid >> where;
+        if (type == "FLOCK" && where == file && pid != std::to_string(getpid()))
+            holders.push_back(Process(pid));
+    }
+    return holders;
+}
+
+// Whether a descriptor of pid is the master side of pseudo-terminal number index (fdinfo has
+// "tty-index:" for /dev/ptmx).
+bool HoldsMaster(const std::string& pid, const std::string& fd, unsigned index) {
+    std::ifstream info("/proc/" + pid + "/fdinfo/" + fd);
+    for (std::string line; std::getline(info, line);)
+        if (line.rfind("tty-index:", 0) == 0) return std::stoul(line.substr(10)) == index;
+    return false;
+}
+
+// The programs (name and pid) that hold path, as far as /proc shows them: the holder of its
+// lock, else those with it open. The other side of a pseudo-terminal (kaldo-sim, which keeps a
+// descriptor of the node open too) does not count.
 std::string Holders(const std::string& path) {
     char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return "";
-    std::string holders;
-    DIR* proc = opendir("/proc");
-    if (!proc) return "";
-    while (const dirent* entry = readdir(proc)) {
-        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-        if (pid <= 0 || pid == getpid()) continue;
-        const std::string fdDir = std::string("/proc/") + entry->d_name + "/fd";
+    struct stat node {};
+    if (!realpath(path.c_str(), resolved) || stat(resolved, &node) != 0) return "";
+    std::vector<std::string> holders = LockHolders(node);
+    unsigned ptyIndex = 0;
+    const bool pty = std::sscanf(resolved, "/dev/pts/%u", &ptyIndex) == 1;
+    DIR* proc = holders.empty() ? opendir("/proc") : nullptr;
+    while (const dirent* entry = proc ? readdir(proc) : nullptr) {
+        const std::string pid = entry->d_name;
+        if (std::atoi(pid.c_str()) <= 0 || pid == std::to_string(getpid())) continue;
+        const std::string fdDir = "/proc/" + pid + "/fd";
         DIR* fds = opendir(fdDir.c_str());
         if (!fds) continue;
-        bool holds = false;
+        bool holds = false, master = false;
         while (const dirent* fd = readdir(fds)) {
             char target[PATH_MAX];
             const ssize_t n =
                 readlink((fdDir + "/" + fd->d_name).c_str(), target, sizeof target - 1);
-            if (n > 0 && std::string(target, static_cast<size_t>(n)) == resolved) holds = true;
+            const std::string name(target, static_cast<size_t>(std::max<ssize_t>(n, 0)));
+            holds = holds || name == resolved;
+            master =
+                master || (pty && name == "/dev/ptmx" && HoldsMaster(pid, fd->d_name, ptyIndex));
         }
         closedir(fds);
-        if (!holds) continue;
-        std::ifstream comm(std::string("/proc/") + entry->d_name + "/comm");
-        std::string name;
-        std::getline(comm, name);
-        if (!holders.empty()) holders += ", ";
-        holders += name + " (pid " + std::to_string(pid) + ")";
+        if (holds && !master) holders.push_back(Process(pid));
     }
-    closedir(proc);
-    return holders;
+    if (proc) closedir(proc);
+    std::string text;
+    for (const std::string& holder : holders)
+        text += (text.empty() ? "" : ", ") + holder;
+    return text;
+}
+
+// How the node opens for a look: the error of open (0 when it opened), whether it is a terminal
+// and whether another program holds it.
+struct _SProbe {
+    int mError = 0;
+    bool mTerminal = false;
+    bool mBusy = false;
+};
+_SProbe Probe(const std::string& path) {
+    _SProbe probe;
+    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        probe.mError = errno;
+        probe.mBusy = errno == EBUSY;
+        return probe;
+    }
+    probe.mTerminal = isatty(fd);
+    probe.mBusy = probe.mTerminal && flock(fd, LOCK_EX | LOCK_NB) != 0;
+    close(fd);
+    return probe;
 }
 
 } // namespace
@@ -121,42 +184,50 @@ int CtlDevice::OpenFailure(const char* serial, const std::string& path) {
     if (path.empty() || stat(path.c_str(), &info) != 0)
         return CtlStatus::Fail(CtlStatus::kNoDevice, "%s: %s does not exist (unplugged?)", serial,
                                path.empty() ? "the serial node" : path.c_str());
-    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 && (errno == EACCES || errno == EPERM))
+    const _SProbe probe = Probe(path);
+    if (probe.mError == EACCES || probe.mError == EPERM)
         return CtlStatus::Fail(
             CtlStatus::kPermission,
             "permission denied on %s; install the udev rule 70-kaldo.rules (cmake --install puts "
             "it into /usr/lib/udev/rules.d; then run 'udevadm control --reload' and plug the "
             "switcher in again) or open it as a member of the group that owns it",
             path.c_str());
-    bool busy = fd < 0 && errno == EBUSY;
-    if (fd >= 0) {
-        const bool terminal = isatty(fd);
-        busy = terminal && flock(fd, LOCK_EX | LOCK_NB) != 0;
-        close(fd);
-        if (!terminal)
-            return CtlStatus::Fail(CtlStatus::kNoDevice, "%s is not a terminal, so not a switcher",
-                                   path.c_str());
-    } else if (!busy) {
+    if (probe.mError && !probe.mBusy)
         return CtlStatus::Fail(CtlStatus::kNoDevice, "cannot open %s: %s", path.c_str(),
-                               std::strerror(errno));
-    }
+                               std::strerror(probe.mError));
+    if (!probe.mError && !probe.mTerminal)
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "%s is not a terminal, so not a switcher",
+                               path.c_str());
     const std::string holders = Holders(path);
-    return CtlStatus::Fail(CtlStatus::kBusy, "%s is in use by %s%s", path.c_str(),
-                           holders.empty() ? "another program" : holders.c_str(),
-                           busy ? "; --wait-busy SECONDS waits for it" : "");
+    const bool utility = holders.find("kaldo-utility (") != std::string::npos;
+    return CtlStatus::Fail(CtlStatus::kBusy,
+                           "%s is in use by %s; to free it, %s, or add --wait-busy SECONDS to "
+                           "wait for it",
+                           path.c_str(), holders.empty() ? "another program" : holders.c_str(),
+                           utility ? "close the utility's window or use its Disconnect"
+                                   : "end that program");
 }
 
-int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs) {
+int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs,
+                    const volatile std::sig_atomic_t* stop) {
     const char* serial = mDevice->mInfo.serialNumber;
+    CKdUsbDevice* usb = dynamic_cast<CKdUsbDevice*>(mDevice.Get());
+    const std::string path = usb ? usb->BsdPath().CString() : "";
     LObjPtr_<LStream> stream = mDevice->CreateStream();
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitBusyMs);
-    while (!stream && std::chrono::steady_clock::now() < end) {
+    for (bool noted = false; !stream && !(stop && *stop); stream = mDevice->CreateStream()) {
+        if (waitBusyMs >= 0 && std::chrono::steady_clock::now() >= end) break;
+        if (waitBusyMs < 0 && !Probe(path).mBusy) break; // waits only while another holds it
+        if (waitBusyMs < 0 && !noted) {
+            const std::string holders = Holders(path);
+            CtlStatus::Note("%s is in use by %s; waiting for it to be free", path.c_str(),
+                            holders.empty() ? "another program" : holders.c_str());
+            noted = true;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
-        stream = mDevice->CreateStream();
     }
-    CKdUsbDevice* usb = dynamic_cast<CKdUsbDevice*>(mDevice.Get());
-    if (!stream) return OpenFailure(serial, usb ? usb->BsdPath().CString() : "");
+    if (!stream && stop && *stop) return CtlStatus::kBusy; // interrupted: nothing to print
+    if (!stream) return OpenFailure(serial, path);
     stream->ReleaseObject(); // the pointer holds the creator's reference now
     if (trace) {
         stream = new CtlTraceStream(stream, stderr);

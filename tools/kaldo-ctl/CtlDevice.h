@@ -4,6 +4,7 @@
 #include "LObjPtr_.h"
 #include "LPollRunLoop.h"
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -36,9 +37,12 @@ public:
     LString ProductName() const;
     // Opens the chosen switcher's serial node for the session (through a trace stream when
     // trace is set) and waits for the version answer. A node that another program holds is
-    // tried again for up to waitBusyMs. When it cannot be opened, the message names the cause:
-    // missing, not a terminal (kNoDevice), permission (kPermission), busy (kBusy).
-    int Open(CtlSession& session, bool trace, int waitBusyMs);
+    // tried again for up to waitBusyMs; a negative waitBusyMs waits as long as another program
+    // holds it, until *stop is set (then kBusy, not printed). When it cannot be opened, the
+    // message names the cause: missing, not a terminal (kNoDevice), permission (kPermission),
+    // busy (kBusy, with the holders and how to free it).
+    int Open(CtlSession& session, bool trace, int waitBusyMs,
+             const volatile std::sig_atomic_t* stop = nullptr);
     // Sends the reboot command, closes the link and waits up to waitMs for the switcher to leave
     // and come back as a new attachment (0: does not wait).
     // What happened goes to out.

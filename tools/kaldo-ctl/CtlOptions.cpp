@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 constexpr long kMaxPrmID = 0xFFFF; // identifiers travel as 16 bits
@@ -19,14 +20,23 @@ constexpr const char* kDescription =
 } // namespace
 
 int CtlOptions::Parse(int argc, char** argv) {
+    // Known before parsing, so that a mistake on the command line is a JSON document too.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (std::strcmp(argv[i], "--json") == 0) mFormat = CtlOutput::EFormat::Json;
+    // An empty text would mean "any" or "all" where a choice was asked for.
+    const CLI::Validator nonEmpty(
+        [](const std::string& text) { return text.empty() ? "must not be empty" : ""; }, "TEXT",
+        "non-empty");
     CLI::App app{kDescription, "kaldo-ctl"};
     app.set_version_flag("--version", KALDO_VERSION);
     app.require_subcommand(0, 1);
     app.fallthrough(); // global options may follow the command
     app.add_option("--device", mDevicePath, "Use the serial node PATH as it is")
-        ->option_text("PATH");
+        ->option_text("PATH")
+        ->check(nonEmpty);
     app.add_option("--serial", mSerial, "Choose the switcher with this serial number")
-        ->option_text("S");
+        ->option_text("S")
+        ->check(nonEmpty);
     app.add_flag("--trace", mTrace, "Print every packet both ways on stderr");
     bool json = false, terse = false;
     app.add_flag("--json", json, "Results as one JSON document (errors as {\"error\", \"code\"})");
@@ -35,7 +45,8 @@ int CtlOptions::Parse(int argc, char** argv) {
     app.add_flag("-v,--verbose", mVerbose, "Also show settings that are unchanged");
     app.add_flag("--show-secrets", mShowSecrets, "Show passwords and community names in clear");
     app.add_flag("-y,--yes", mYes, "Do not ask before a factory reset or reboot");
-    app.add_option("--retries", mRetries, "Ask again this often after a time-out")
+    app.add_option("--retries", mRetries,
+                   "Send a request or write again this often after a time-out")
         ->capture_default_str()
         ->check(CLI::Range(0, 10));
     app.add_option("--timeout", mTimeoutMs, "Milliseconds to wait for each answer")
@@ -55,11 +66,11 @@ int CtlOptions::Parse(int argc, char** argv) {
     app.add_subcommand("info", "Versions, serial number and MAC address");
 
     CLI::App* get = app.add_subcommand("get", "Show parameters as their pages show them");
-    get->add_option("NAME", mNames, nameText)->required();
+    get->add_option("NAME", mNames, nameText)->required()->check(nonEmpty);
     get->add_flag("--raw", mRaw, "Stored numbers instead of page texts");
 
     CLI::App* set = app.add_subcommand("set", "Write one parameter");
-    set->add_option("NAME", mName, nameText)->required();
+    set->add_option("NAME", mName, nameText)->required()->check(nonEmpty);
     set->add_option("VALUE", mValue,
                     "As get shows it (\"Off\", \"1.5 sec\", \"192.168.0.10\"); - reads it from "
                     "standard input; left out for a secret: asked without echo");
@@ -77,17 +88,22 @@ int CtlOptions::Parse(int argc, char** argv) {
     setText->add_flag("--save", mSave, "Store the settings on the switcher afterwards");
 
     CLI::App* exec = app.add_subcommand("exec", "Run an execute command (transition, preset...)");
-    exec->add_option("NAME", mName, "\"Main In Sw\", \"Still Capture\", 1000...")->required();
+    exec->add_option("NAME", mName, "\"Main In Sw\", \"Still Capture\", 1000...")
+        ->required()
+        ->check(nonEmpty);
 
     app.add_subcommand("save", "Store the settings on the switcher (Parameter Save)");
 
     CLI::App* dump = app.add_subcommand("dump", "Show every page with its rows and values");
     dump->add_option("--page", mPage, "Only this page: \"Group/Leaf\", leaf or page class name")
-        ->option_text("NAME");
+        ->option_text("NAME")
+        ->check(nonEmpty);
 
     CLI::App* watch = app.add_subcommand("watch", "Print each change of values until interrupted");
-    watch->add_option("NAME", mNames, nameText);
-    watch->add_option("--page", mPage, "Every row of this page")->option_text("NAME");
+    watch->add_option("NAME", mNames, nameText)->check(nonEmpty);
+    watch->add_option("--page", mPage, "Every row of this page")
+        ->option_text("NAME")
+        ->check(nonEmpty);
     watch->add_option("--interval", mIntervalMs, "Milliseconds between readings")
         ->capture_default_str()
         ->check(CLI::Range(50, 3600000));
@@ -96,16 +112,21 @@ int CtlOptions::Parse(int argc, char** argv) {
 
     CLI::App* backup = app.add_subcommand("backup", "Save every writable setting to JSON");
     backup->add_option("FILE", mFile, "Backup file (created mode 0600), - for standard output")
-        ->required();
+        ->required()
+        ->check(nonEmpty);
 
     CLI::App* restore = app.add_subcommand("restore", "Write the settings of a backup back");
-    restore->add_option("FILE", mFile, "Backup file, - for standard input")->required();
+    restore->add_option("FILE", mFile, "Backup file, - for standard input")
+        ->required()
+        ->check(nonEmpty);
     restore->add_flag("--dry-run", mDryRun, "Show what would change and write nothing");
     restore->add_flag("--force", mForce, "Restore onto another switcher or firmware");
     restore->add_option("--exclude", mExclude, "Leave out these groups: network, identity")
         ->delimiter(',')
         ->check(CLI::IsMember({"network", "identity"}));
-    restore->add_option("--only", mPage, "Only the settings of this page")->option_text("PAGE");
+    restore->add_option("--only", mPage, "Only the settings of this page")
+        ->option_text("PAGE")
+        ->check(nonEmpty);
     restore->add_flag("--save", mSave, "Store the settings on the switcher afterwards");
     restore->add_flag("--verbose", mVerbose, "Also show the settings that are unchanged");
 
@@ -155,6 +176,8 @@ int CtlOptions::Parse(int argc, char** argv) {
     }
     if (app.get_subcommands().empty()) {
         std::fputs(app.help().c_str(), stderr);
+        if (mFormat == CtlOutput::EFormat::Json)
+            return CtlStatus::Fail(CtlStatus::kUsage, "no command given");
         return CtlStatus::kUsage;
     }
     mCommand = app.get_subcommands().front()->get_name();

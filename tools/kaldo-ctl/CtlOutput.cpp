@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -31,10 +33,29 @@ std::string CtlOutput::Escape(const std::string& text) {
     return escaped;
 }
 
+std::string CtlOutput::Printable(const std::string& text) {
+    std::string printable;
+    for (unsigned char c : text) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+        if (c == '\\')
+            printable += "\\\\";
+        else
+            printable += c >= 32 && c <= 126 ? std::string(1, char(c)) : std::string(escaped);
+    }
+    return printable;
+}
+
+void CtlOutput::Print(const std::string& line) {
+    if (std::fputs(line.c_str(), stdout) < 0 || std::fputc('\n', stdout) == EOF ||
+        std::fflush(stdout) != 0)
+        mWriteError = mWriteError ? mWriteError : errno;
+}
+
 void CtlOutput::Record(const Json& record, const std::string& line) {
     switch (mFormat) {
     case EFormat::Text:
-        if (!line.empty()) std::printf("%s\n", line.c_str());
+        if (!line.empty()) Print(line);
         break;
     case EFormat::Terse: {
         std::string fields;
@@ -45,17 +66,16 @@ void CtlOutput::Record(const Json& record, const std::string& line) {
             first = false;
             fields += Escape(FieldText(field.value()));
         }
-        std::printf("%s\n", fields.c_str());
+        Print(fields);
         break;
     }
     case EFormat::Json:
         if (mStreaming)
-            std::printf("%s\n", Dump(record, -1).c_str());
+            Print(Dump(record, -1));
         else
             mRecords.push_back(record);
         break;
     }
-    std::fflush(stdout);
 }
 
 void CtlOutput::Member(const char* key, Json value) {
@@ -63,7 +83,7 @@ void CtlOutput::Member(const char* key, Json value) {
 }
 
 void CtlOutput::Line(const std::string& line) {
-    if (mFormat == EFormat::Text && !mQuiet) std::printf("%s\n", line.c_str());
+    if (mFormat == EFormat::Text && !mQuiet) Print(line);
 }
 
 void CtlOutput::Progress(const char* what, int done, int total) {
@@ -82,7 +102,19 @@ void CtlOutput::EndProgress() {
 
 int CtlOutput::Finish(int status) {
     EndProgress();
-    if (mFormat != EFormat::Json || mStreaming) return status;
+    PrintDocument(status);
+    // Also what others printed (a backup, an update's result) must have reached stdout.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        mWriteError = mWriteError ? mWriteError : errno;
+    if (!mWriteError) return status;
+    CtlStatus::Fail(CtlStatus::kOther, "cannot write to standard output: %s",
+                    std::strerror(mWriteError));
+    return status ? status : CtlStatus::kOther;
+}
+
+void CtlOutput::PrintDocument(int status) {
+    if (mFormat != EFormat::Json || mStreaming) return;
+    if (mDocumentWritten && status == CtlStatus::kOK) return;
     Json result;
     if (mObject.is_null()) {
         result = mRecords;
@@ -97,6 +129,5 @@ int CtlOutput::Finish(int status) {
         if (!mRecords.empty() || !mObject.is_null()) error["partial"] = result;
         result = error;
     }
-    std::printf("%s\n", Dump(result, 2).c_str());
-    return status;
+    Print(Dump(result, 2));
 }

@@ -5,12 +5,17 @@
 #include "CtlStatus.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <utility>
 
 namespace {
 constexpr int kProgressRequests = 8; // reads shorter than this show no progress
 } // namespace
 
-CtlSession::CtlSession() : mSent(256, CKdCmdPacket(0, 0)) {}
+CtlSession::CtlSession() : mSent(256, CKdCmdPacket(0, 0)) {
+    mWriteOfSequence.fill(-1);
+}
 
 int CtlSession::Connect(LStream* stream) {
     const int refusals = mRefusalCount;
@@ -51,12 +56,6 @@ int CtlSession::FetchRequest(long id, int count) {
                            "(%d %s)",
                            mTimeoutMs, id, id + count - 1, mRetries + 1,
                            mRetries ? "attempts" : "attempt");
-}
-
-bool CtlSession::WriteRefused(long id) const {
-    for (const auto& [first, count] : mRefusedWrites)
-        if (id >= first && id < first + count) return true;
-    return false;
 }
 
 int CtlSession::FetchTable(const _SPrmReqInfo* table) {
@@ -107,8 +106,70 @@ int CtlSession::FetchSpans(std::vector<_SPrmReqInfo> spans, std::vector<_SPrmReq
     return result;
 }
 
+bool CtlSession::AnyPending(long first, long end) const {
+    for (long write = first; write < end; ++write)
+        if (mWrites[write].mResult == EWrite::Pending) return true;
+    return false;
+}
+
+int CtlSession::AwaitWrites(long first, long end) {
+    // As for a request: the wait restarts with each chunk, but a busy line ends it at twice
+    // the time-out.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + 2 * std::chrono::milliseconds(mTimeoutMs);
+    LStream* stream = DeviceStream();
+    while (AnyPending(first, end)) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (!stream || left.count() <= 0 ||
+            !stream->WaitReadable(std::min<int>(mTimeoutMs, int(left.count()))))
+            return CtlStatus::kOK;
+        char bytes[32];
+        const ssize_t count = stream->Read(bytes, sizeof bytes);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        if (count < 1)
+            return CtlStatus::Fail(CtlStatus::kNoDevice, "lost the link to the switcher");
+        KdCmdParser()->ParseData(bytes, static_cast<unsigned long>(count));
+    }
+    return CtlStatus::kOK;
+}
+
+int CtlSession::ConfirmWrites(long first, long end, bool resend) {
+    for (int attempt = 0;; ++attempt) {
+        if (int status = AwaitWrites(first, end)) return status;
+        if (!AnyPending(first, end)) return CtlStatus::kOK;
+        if (!resend || attempt >= mRetries) return CtlStatus::kNoAnswer;
+        for (long write = first; write < end; ++write) {
+            if (mWrites[write].mResult != EWrite::Pending) continue;
+            CtlStatus::Note("no answer to \"%s\" within %d ms; sending it again",
+                            CtlPacketText::Describe(mWrites[write].mPacket).CString(), mTimeoutMs);
+            CKdCmdPacket copy = mWrites[write].mPacket;
+            copy.mSequence = static_cast<uint8_t>(CmdSequence());
+            mResending = write;
+            const int sent = SendCmdPacket(copy, 0);
+            mResending = -1;
+            if (sent == kSendFailed)
+                return CtlStatus::Fail(CtlStatus::kNoDevice, "lost the link to the switcher");
+        }
+    }
+}
+
+int CtlSession::CmdSequence() {
+    int sequence = CKdPrmManager::CmdSequence();
+    for (int tries = 1; tries < 255 && mWriteOfSequence[sequence] >= 0; ++tries)
+        sequence = CKdPrmManager::CmdSequence();
+    return sequence;
+}
+
 int CtlSession::SendCmdPacket(const CKdCmdPacket& packet, int waitMs) {
     mSent[packet.mSequence] = packet;
+    if (packet.mCommand == CKdCmdPacket::kCmdSetParameter) {
+        long write = mResending;
+        if (write < 0) {
+            write = NextWrite();
+            mWrites.push_back({packet});
+        }
+        mWriteOfSequence[packet.mSequence] = write;
+    }
     mLastSend = CKdPrmManager::SendCmdPacket(packet, waitMs);
     if (mLastSend == kSendFailed) ++mFailedSends;
     return mLastSend;
@@ -116,15 +177,21 @@ int CtlSession::SendCmdPacket(const CKdCmdPacket& packet, int waitMs) {
 
 void CtlSession::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) {
     const bool response = packet.mCommand & CKdCmdPacket::kResponse;
-    if (response && (packet.mLength < 1 || packet.mData[0] != 0)) {
+    const bool refused = response && (packet.mLength < 1 || packet.mData[0] != 0);
+    const int status = packet.mLength < 1 ? -1 : packet.mData[0];
+    if (packet.mCommand == (CKdCmdPacket::kCmdSetParameter | CKdCmdPacket::kResponse)) {
+        const long write = std::exchange(mWriteOfSequence[packet.mSequence], -1);
+        if (write >= 0 && mWrites[write].mResult != EWrite::Confirmed) {
+            mWrites[write].mResult = refused ? EWrite::Refused : EWrite::Confirmed;
+            mWrites[write].mStatus = status;
+        }
+    } else if (refused) {
         ++mRefusalCount;
+    }
+    if (refused) {
         const CKdCmdPacket& request = mSent[packet.mSequence];
-        if (request.mCommand == CKdCmdPacket::kCmdSetParameter && request.mLength >= 2)
-            mRefusedWrites.emplace_back(request.mData[0] | request.mData[1] << 8,
-                                        request.mLength - 2);
         CtlStatus::Note("the switcher refused \"%s\" with status %d",
-                        CtlPacketText::Describe(request).CString(),
-                        packet.mLength < 1 ? -1 : packet.mData[0]);
+                        CtlPacketText::Describe(request).CString(), status);
     }
     CKdPrmManager::PacketCompleted(parser, packet);
 }

@@ -2,13 +2,16 @@
 
 #include "CKdPrmManager.h"
 
+#include <array>
 #include <vector>
 
 class CtlOutput;
 
 // The session as kaldo-ctl uses it: the app's session, which ignores the status of answers,
 // plus a record of every answer with a non-zero status, so that a refused request or write is
-// reported: each refusal is printed as it arrives. Results are CtlStatus codes.
+// reported: each refusal is printed as it arrives. Every write (command 0x20) is numbered as it
+// goes out and confirmed only by the answer that carries its own sequence number, never by a
+// later read. Results are CtlStatus codes.
 class CtlSession : public CKdPrmManager {
 public:
     // Version requests (200 ms each) before a silent switcher counts as not answering.
@@ -41,25 +44,54 @@ public:
     int FetchSpans(std::vector<_SPrmReqInfo> spans,
                    std::vector<_SPrmReqInfo>* unanswered = nullptr);
 
+    // Refused answers to requests other than writes.
     int RefusalCount() const { return mRefusalCount; }
     // Packets that could not be written since the session began.
     int FailedSends() const { return mFailedSends; }
-    // Whether the switcher refused a write that included id.
-    bool WriteRefused(long id) const;
 
+    // A write's result: its answer (or that of a copy sent again) with status 0 confirms it, one
+    // with another status refuses it; without either it is pending.
+    enum class EWrite { Pending, Confirmed, Refused };
+    // The number the next write gets; writes are numbered 0, 1, ... in the order they go out.
+    long NextWrite() const { return static_cast<long>(mWrites.size()); }
+    EWrite WriteResult(long write) const { return mWrites[write].mResult; }
+    // The status of the answer that refused the write (-1 for an answer without one).
+    int WriteStatus(long write) const { return mWrites[write].mStatus; }
+    // Waits for the answers to the writes first..end-1 and sends each write that got none within
+    // the time-out again, as often as the retries allow (resend false: never, for a command that
+    // must not act twice). kOK when every one was answered, kNoAnswer when some were not (not
+    // printed), kNoDevice when the link failed (printed).
+    int ConfirmWrites(long first, long end, bool resend = true);
+
+    // Passes over sequence numbers that an unanswered write still carries, so that its late
+    // answer cannot confirm another packet.
+    int CmdSequence() override;
     int SendCmdPacket(const CKdCmdPacket& packet, int waitMs) override;
     void PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) override;
 
 private:
     // Fetch for one request of at most kMaxRequestCount identifiers.
     int FetchRequest(long id, int count);
+    // Decodes what arrives until none of the writes first..end-1 is pending, or nothing arrived
+    // for one time-out, or twice the time-out has passed; kNoDevice (printed) when the link
+    // failed.
+    int AwaitWrites(long first, long end);
+    bool AnyPending(long first, long end) const;
+
+    struct _SWrite {
+        CKdCmdPacket mPacket;
+        EWrite mResult = EWrite::Pending;
+        int mStatus = 0;
+    };
 
     int mRefusalCount = 0;
     int mFailedSends = 0;
     int mTimeoutMs = kRequestWaitMs;
     int mRetries = 1;
     CtlOutput* mProgress = nullptr;
-    std::vector<std::pair<long, int>> mRefusedWrites; // first identifier, byte count
-    int mLastSend = kSendOK;                          // result of the last SendCmdPacket
-    std::vector<CKdCmdPacket> mSent; // the last packet sent with each sequence number
+    int mLastSend = kSendOK;                // result of the last SendCmdPacket
+    std::vector<CKdCmdPacket> mSent;        // the last packet sent with each sequence number
+    std::vector<_SWrite> mWrites;           // every write, by number; a copy sent again is not one
+    std::array<long, 256> mWriteOfSequence; // the write whose answer is awaited, -1 none
+    long mResending = -1;                   // the write whose copy SendCmdPacket is sending
 };
