@@ -198,6 +198,23 @@ static unsigned RunRow(int action, const char* line, unsigned long size, uint8_t
     }
 }
 
+/* Checks every row's range before the first one is changed, so that a row outside the flash
+ * ends the action with nothing written; then reads the file again from its first row. */
+static unsigned ValidateAllRows(void) {
+    char line[BTLDR_LINE_BUFFER_SIZE];
+    uint8_t rowData[BTLDR_MAX_ROW_DATA], arrayId = 0, checksum = 0;
+    uint16_t rowNum = 0, length = 0;
+    unsigned long size = 0;
+    unsigned err = BTLDR_SUCCESS;
+    while (!err && Btldr_ReadLine(&size, line) == BTLDR_SUCCESS) {
+        err = Btldr_ParseRowData(size, line, &arrayId, &rowNum, rowData, &length, &checksum);
+        if (!err && arrayId < kArrayCount) err = Btldr_ValidateRow(arrayId, rowNum);
+    }
+    if (!err) err = Btldr_RewindDataFile();
+    if (!err) err = Btldr_ReadLine(&size, line); /* the header, read before */
+    return err;
+}
+
 /* The last step of an action, after every row. */
 static unsigned FinishAction(int action, uint32_t bootloaderVersion) {
     if (action == BTLDR_ACTION_ERASE) return BTLDR_SUCCESS;
@@ -231,6 +248,10 @@ unsigned Btldr_RunAction(int action, const char* path, const Btldr_CommIf* comm,
     err = Btldr_GetApplicationStatus(0, &valid, &active);
     if (!err && action != BTLDR_ACTION_VERIFY && active) return EndAction(BTLDR_ERR_ACTIVE);
     if (err && err != (BTLDR_ERR_STATUS | BTLDR_STATUS_UNKNOWN_CMD)) return FailAction(err);
+    if (action != BTLDR_ACTION_VERIFY) {
+        err = ValidateAllRows();
+        if (err) return FailAction(err);
+    }
 
     for (;;) {
         if (atomic_load(&g_abort)) return EndAction(BTLDR_ERR_ABORT);

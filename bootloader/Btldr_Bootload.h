@@ -55,7 +55,8 @@ unsigned Btldr_VerifyApplication(void);
 unsigned Btldr_TransferData(uint8_t* packet, int packetSize, uint8_t* answer, int answerSize);
 
 /* The whole action over a row-data file: header, bootloader entry, application status, every
- * row, and the application's final check or activation. The file is closed and the operation
+ * row, and the application's final check or activation. Program and erase check every row's
+ * range before they change the first. The file is closed and the operation
  * ended on every path. */
 unsigned Btldr_RunAction(int action, const char* path, const Btldr_CommIf* comm,
                          Btldr_RowCallback callback);

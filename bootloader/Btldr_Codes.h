@@ -15,6 +15,9 @@ enum {
     BTLDR_ERR_ARRAY = 9,      /* array ID above 63 */
     BTLDR_ERR_ROW = 10,       /* row outside its array */
     BTLDR_ERR_ACTIVE = 12,    /* the application on the device is active */
+    BTLDR_ERR_HEX = 13,       /* a line holds a character that is no hex digit */
+    BTLDR_ERR_NO_ROWS = 14,   /* a file without any row after its header */
+    BTLDR_ERR_LONG_LINE = 15, /* a line longer than 767 characters */
     BTLDR_ERR_ABORT = 255,    /* Btldr_Abort was called */
     BTLDR_ERR_COMM = 0x2000,  /* OR the transport's own code */
     BTLDR_ERR_STATUS = 0x4000 /* OR the bootloader's status byte */

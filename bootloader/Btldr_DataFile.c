@@ -1,14 +1,36 @@
 #include "Btldr_DataFile.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 static FILE* g_dataFile = NULL;
 
+/* A regular file opened for reading; NULL for anything else. Opening doesn't wait for a writer
+ * when the path is a FIFO. */
+static FILE* OpenRegularFile(const char* path) {
+    struct stat info;
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return NULL;
+    FILE* file = NULL;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && fcntl(fd, F_SETFL, 0) == 0)
+        file = fdopen(fd, "r");
+    if (!file) close(fd);
+    return file;
+}
+
 unsigned Btldr_OpenDataFile(const char* path) {
     Btldr_CloseDataFile();
-    g_dataFile = fopen(path, "r");
+    g_dataFile = OpenRegularFile(path);
     return g_dataFile ? BTLDR_SUCCESS : BTLDR_ERR_FILE;
+}
+
+unsigned Btldr_RewindDataFile(void) {
+    if (!g_dataFile) return BTLDR_ERR_FILE;
+    rewind(g_dataFile);
+    return BTLDR_SUCCESS;
 }
 
 unsigned Btldr_CloseDataFile(void) {
@@ -93,23 +115,73 @@ uint8_t Btldr_RowCheckValue(uint8_t arrayId, uint16_t rowNum, uint16_t dataLengt
                      (dataLength >> 8));
 }
 
-unsigned Btldr_CheckDataFile(const char* path) {
+/* The next line for the check: its characters without trailing CR and LF. Unlike
+ * Btldr_ReadLine, a line that would not fit the line buffer with its line feed is
+ * BTLDR_ERR_LONG_LINE rather than two lines, and a NUL byte is kept (it is no hex digit). */
+static unsigned ReadWholeLine(FILE* file, char* buffer, unsigned long* size) {
+    unsigned long length = 0;
+    int character = getc(file);
+    if (character == EOF) return BTLDR_ERR_EOF;
+    for (; character != EOF && character != '\n'; character = getc(file)) {
+        if (length == BTLDR_LINE_BUFFER_SIZE - 2) return BTLDR_ERR_LONG_LINE;
+        buffer[length++] = (char)character;
+    }
+    while (length > 0 && buffer[length - 1] == '\r')
+        --length;
+    buffer[length] = '\0';
+    *size = length;
+    return ferror(file) ? BTLDR_ERR_FILE : BTLDR_SUCCESS;
+}
+
+static int AllHexDigits(const char* characters, unsigned long size) {
+    for (unsigned long i = 0; i < size; ++i) {
+        const char c = characters[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return 0;
+    }
+    return 1;
+}
+
+/* One row line checked whole: colon, hex digits, length field, row checksum, array ID. */
+static unsigned CheckRow(const char* line, unsigned long size) {
+    uint8_t rowData[BTLDR_MAX_ROW_DATA], arrayId = 0, checksum = 0;
+    uint16_t rowNum = 0, length = 0;
+    if (size >= 1 && line[0] == ':' && !AllHexDigits(line + 1, size - 1)) return BTLDR_ERR_HEX;
+    const unsigned err =
+        Btldr_ParseRowData(size, line, &arrayId, &rowNum, rowData, &length, &checksum);
+    if (err) return err;
+    /* Every byte of the row, its checksum included, adds up to 0. */
+    uint8_t sum = (uint8_t)(Btldr_RowCheckValue(arrayId, rowNum, length, checksum));
+    for (uint16_t i = 0; i < length; ++i)
+        sum = (uint8_t)(sum + rowData[i]);
+    if (sum != 0) return BTLDR_ERR_CHECKSUM;
+    return arrayId > 63 ? BTLDR_ERR_ARRAY : BTLDR_SUCCESS;
+}
+
+unsigned Btldr_CheckDataFile(const char* path, unsigned long* lineNumber, unsigned long* rowCount) {
     char line[BTLDR_LINE_BUFFER_SIZE];
-    uint8_t rowData[BTLDR_MAX_ROW_DATA];
     unsigned long size = 0;
     uint32_t siliconId = 0;
-    uint8_t siliconRev = 0, checksumType = 0, arrayId = 0, checksum = 0;
-    uint16_t rowNum = 0, dataLength = 0;
+    uint8_t siliconRev = 0, checksumType = 0;
 
-    unsigned err = Btldr_OpenDataFile(path);
-    if (err) return err;
-    err = Btldr_ReadLine(&size, line);
+    *lineNumber = 0;
+    *rowCount = 0;
+    FILE* file = OpenRegularFile(path);
+    if (!file) return BTLDR_ERR_FILE;
+    *lineNumber = 1;
+    unsigned err = ReadWholeLine(file, line, &size);
+    if (err == BTLDR_ERR_EOF) err = BTLDR_ERR_LENGTH; /* no header */
+    if (!err && !AllHexDigits(line, size)) err = BTLDR_ERR_HEX;
     if (!err) err = Btldr_ParseHeader(size, line, &siliconId, &siliconRev, &checksumType);
     while (!err) {
-        const unsigned read = Btldr_ReadLine(&size, line);
-        if (read) break; /* the end of the rows */
-        err = Btldr_ParseRowData(size, line, &arrayId, &rowNum, rowData, &dataLength, &checksum);
+        ++*lineNumber;
+        err = ReadWholeLine(file, line, &size);
+        if (err == BTLDR_ERR_EOF) {
+            err = *rowCount ? BTLDR_SUCCESS : BTLDR_ERR_NO_ROWS;
+            break;
+        }
+        if (!err) err = CheckRow(line, size);
+        if (!err) ++*rowCount;
     }
-    Btldr_CloseDataFile();
+    fclose(file);
     return err;
 }

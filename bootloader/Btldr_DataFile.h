@@ -15,8 +15,10 @@
 extern "C" {
 #endif
 
-/* BTLDR_SUCCESS, or BTLDR_ERR_FILE when it can't be opened. */
+/* BTLDR_SUCCESS, or BTLDR_ERR_FILE when it can't be opened or is no regular file. */
 unsigned Btldr_OpenDataFile(const char* path);
+/* Makes the next Btldr_ReadLine read the first line again. */
+unsigned Btldr_RewindDataFile(void);
 /* BTLDR_SUCCESS, or BTLDR_ERR_FILE when closing failed. Nothing open: BTLDR_SUCCESS. */
 unsigned Btldr_CloseDataFile(void);
 /* The next line of at most 767 characters into buffer (BTLDR_LINE_BUFFER_SIZE bytes), without
@@ -42,10 +44,13 @@ unsigned Btldr_ParseRowData(unsigned long size, const char* buffer, uint8_t* arr
 uint8_t Btldr_RowCheckValue(uint8_t arrayId, uint16_t rowNum, uint16_t dataLength,
                             uint8_t checksum);
 
-/* Reads and parses the whole file as a program run would (header, then every line as a row up
- * to the end of the file) without any device: the first code such a run would meet on the file
- * side, or BTLDR_SUCCESS. The file is closed afterwards. */
-unsigned Btldr_CheckDataFile(const char* path);
+/* Checks the whole file, without any device and stricter than a run reads it: a regular file;
+ * a header of hex digits for at least 5 bytes; then one or more rows, each of at most 766
+ * characters before its line feed, ':' and hex digits only, its length field matching, its
+ * bytes (checksum included) adding up to 0 modulo 256, and an array ID up to 63. The first
+ * problem's code (BTLDR_ERR_HEX, BTLDR_ERR_NO_ROWS, BTLDR_ERR_LONG_LINE or a parser's) and the
+ * number of its line (1: the header), or BTLDR_SUCCESS with the number of rows. */
+unsigned Btldr_CheckDataFile(const char* path, unsigned long* lineNumber, unsigned long* rowCount);
 
 #ifdef __cplusplus
 }

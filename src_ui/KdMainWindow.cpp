@@ -195,6 +195,12 @@ void KdMainWindow::tableViewSelectionDidChange() {
     if (mCurDevice) mCurDevice->CloseDevice();
     mPrmManager = nullptr;
     mCurDevice = device;
+    mCurInBootloader = false;
+#ifdef KALDO_UI_UPDATE
+    // A switcher left in its bootloader by an update that did not finish: offer to finish it.
+    mCurInBootloader = !isUpdateWindowOpen() && KdUpdateWindow::offerRecovery(
+                                                    this, device, [this] { actionUpdateButton(); });
+#endif
     ui->headerView->setVersion(nullptr);
     if (device) {
         mLastSection = ui->menuView->selectedRow();
@@ -243,7 +249,7 @@ void KdMainWindow::clearDeviceInformation() {
 }
 
 void KdMainWindow::updateButtonsState() {
-    ui->updateButton->setEnabled(mCurDevice && mCurDevice->DeviceStream());
+    ui->updateButton->setEnabled(mCurDevice && (mCurInBootloader || mCurDevice->DeviceStream()));
 }
 
 void KdMainWindow::actionUpdateButton() {
@@ -328,6 +334,10 @@ void KdMainWindow::showConnectionNotice() {
             text = tr("%1: no permission to open %2.\n\nInstall the udev rule %3 and reload "
                       "the rules.")
                        .arg(name, QString::fromUtf8(path.CString()), kUdevRule);
+        else if (mCurInBootloader)
+            text = tr("%1 is waiting in its bootloader: an update of its USB controller did not "
+                      "finish.\n\nUse Update to finish it with the USB controller firmware.")
+                       .arg(name);
         else if (path.Length() && access(path.CString(), F_OK) != 0)
             text = tr("%1: the serial node %2 does not exist.\n\nCheck the path, or the cable "
                       "of the switcher.")

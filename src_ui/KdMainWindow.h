@@ -103,6 +103,7 @@ private:
     LIOUsbDeviceList mDeviceList;
     bool mDevListUpdated = false;
     LObjPtr_<CKdUsbDevice> mCurDevice;
+    bool mCurInBootloader = false; // mCurDevice waits in its bootloader
     LObjPtr_<CKdPrmManager> mPrmManager;
     int mLastSection = 0;
     int mOpenRetry = 0;

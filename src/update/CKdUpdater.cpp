@@ -15,6 +15,7 @@ CKdUpdater::_SResultText CKdUpdater::ResultText(int result) {
         /* kResultDeviceError */ {"Update Failed", "device error."},
         /* kResultTimeout     */ {"Update Failed", "device error."},
         /* kResultFailed      */ {"Update Failed", "device error."},
+        /* kResultStopped     */ {"Update Failed", "Stopped before the end."},
     };
     // clang-format on
     if (result >= 0 && result < static_cast<int>(std::size(kTexts))) return kTexts[result];
@@ -41,6 +42,11 @@ void CKdUpdater::StartUpdateThread() {
         Notification(kNotifyEnd, result);
         ReleaseObject();
     }).detach();
+}
+
+int CKdUpdater::FileRefused(const std::string& problem) {
+    mFileProblem = problem;
+    return kResultFileError;
 }
 
 void CKdUpdater::Notification(int type, int value) {

@@ -4,6 +4,9 @@
 #include "CKdSleepInhibitor.h"
 #include "LString.h"
 
+#include <atomic>
+#include <string>
+
 class CKdUsbDevice;
 
 // Base of the firmware updaters: a session that is lent the switcher's command stream for the
@@ -30,6 +33,7 @@ public:
         kResultDeviceError = 2,
         kResultTimeout = 3, // no answer in time, or the start command couldn't be sent
         kResultFailed = 4,  // the switcher answered with a failure, or the link failed
+        kResultStopped = 5, // stopped on request (RequestStop) before the end
     };
 
     // How a result is told to the user: the alert's message and its informative text.
@@ -52,6 +56,13 @@ public:
     // notification with the result. The thread holds a reference until then.
     void StartUpdateThread();
 
+    // Asks the running update to stop before its next block or row (kResultStopped); any thread.
+    void RequestStop() { mStopRequested = true; }
+    bool StopRequested() const { return mStopRequested; }
+    // Why the file was refused when the update ended with kResultFileError; read it after the
+    // end notification.
+    const std::string& FileProblem() const { return mFileProblem; }
+
     // Posts a notification of this updater on the main thread; any thread.
     void Notification(int type, int value);
     // Sends the packet and awaits its answer: kResultOK, kResultTimeout, or kResultFailed when
@@ -64,9 +75,15 @@ public:
     void DeviceStreamChanged() override {}
     void PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) override;
 
+protected:
+    // Ends ExecUpdate for a file that failed its check, keeping the cause.
+    int FileRefused(const std::string& problem);
+
 private:
     CKdSleepInhibitor mInhibitor;
     LString mFilePath;
     bool mError = false;
     int mAwaitedSequence = -1;
+    std::atomic<bool> mStopRequested{false};
+    std::string mFileProblem;
 };

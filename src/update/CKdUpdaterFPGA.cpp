@@ -1,8 +1,6 @@
 #include "CKdUpdaterFPGA.h"
 
-#include "LFile.h"
-
-#include <fcntl.h>
+#include "CKdFirmwareFile.h"
 
 #include <algorithm>
 
@@ -14,25 +12,14 @@ CKdUpdaterFPGA::CKdUpdaterFPGA(const char* filePath, const _SWaits& waits)
 int CKdUpdaterFPGA::ExecUpdate() {
     Notification(kNotifyBegin, 0);
     std::vector<uint8_t> image;
-    if (!ReadImage(image)) return kResultFileError;
+    const CKdFirmwareFile::_SResult file = CKdFirmwareFile::ReadMainImage(FilePath(), image);
+    if (!file.ok) return FileRefused(file.problem);
     Notification(kNotifyErasing, 0);
     if (const int result = Erase()) return result;
     Notification(kNotifyWriting, 0);
     uint32_t sum = 0;
     if (const int result = WriteBlocks(image, sum)) return result;
     return Finish(sum);
-}
-
-bool CKdUpdaterFPGA::ReadImage(std::vector<uint8_t>& image) const {
-    LFile file(FilePath());
-    file.SetOpenFlags(O_RDONLY | O_CLOEXEC);
-    if (!file.Open()) return false;
-    uint8_t chunk[64 * 1024];
-    for (ssize_t count; (count = file.Read(chunk, sizeof chunk)) != 0;) {
-        if (count < 0) return false;
-        image.insert(image.end(), chunk, chunk + count);
-    }
-    return !image.empty();
 }
 
 int CKdUpdaterFPGA::Erase() {
@@ -44,6 +31,7 @@ int CKdUpdaterFPGA::WriteBlocks(const std::vector<uint8_t>& image, uint32_t& sum
     const size_t length = image.size();
     int lastProgress = -1;
     for (size_t offset = 0; offset < length;) {
+        if (StopRequested()) return kResultStopped;
         const size_t count = std::min<size_t>(CKdCmdPacket::kMaxDataLength, length - offset);
         CKdCmdPacket packet = MakeCmdPacket(CKdCmdPacket::kCmdFirmwareBlock);
         packet.Append(&image[offset], static_cast<int>(count));

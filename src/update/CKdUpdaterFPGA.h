@@ -17,12 +17,12 @@ public:
     explicit CKdUpdaterFPGA(const char* filePath);
     CKdUpdaterFPGA(const char* filePath, const _SWaits& waits);
 
-    // The whole image is read before the erase, so that nothing about the file can fail after
-    // it: a file that can't be read, or an empty one, ends with kResultFileError untouched.
+    // The whole image is checked and read (CKdFirmwareFile) before the erase, so that nothing
+    // about the file can fail after it: a refused file ends with kResultFileError untouched.
+    // A stop request ends it before the next block.
     int ExecUpdate() override;
 
 private:
-    bool ReadImage(std::vector<uint8_t>& image) const;
     int Erase();
     int WriteBlocks(const std::vector<uint8_t>& image, uint32_t& sum);
     int Finish(uint32_t sum);

@@ -1,7 +1,7 @@
 #include "CKdUpdaterUSB.h"
 
 #include "Btldr_Bootload.h"
-#include "Btldr_DataFile.h"
+#include "CKdFirmwareFile.h"
 #include "KdUsbIdentity.h"
 #include "LFile.h"
 #include "LIOHIDManager.h"
@@ -30,12 +30,15 @@ CKdUpdaterUSB::~CKdUpdaterUSB() = default;
 
 int CKdUpdaterUSB::ExecUpdate() {
     Notification(kNotifyBegin, 0);
+    const CKdFirmwareFile::_SResult file =
+        CKdFirmwareFile::Check(FilePath(), CKdFirmwareFile::kUsbController);
+    if (!file.ok) return FileRefused(file.problem);
     mNumOfLines = CalcNumOfLines();
-    if (mNumOfLines == 0) return kResultFileError;
-    if (const unsigned checked = Btldr_CheckDataFile(FilePath())) return MapBootloadResult(checked);
     if (!mDevice) return kResultDeviceError;
-    if (const int result = StartBootloader()) return result;
-    LeaveCommandLink();
+    if (!mInBootloader) {
+        if (const int result = StartBootloader()) return result;
+        LeaveCommandLink();
+    }
     LIOHIDDevice* bootloader = FindTargetDevice();
     if (!bootloader) return kResultDeviceError;
     mHIDDevice = bootloader;
@@ -74,6 +77,17 @@ void CKdUpdaterUSB::LeaveCommandLink() {
     mDevice = nullptr;
 }
 
+bool CKdUpdaterUSB::BootloaderAt(unsigned locationID) {
+    LObjPtr_<LIOHIDManager> manager = new LIOHIDManager;
+    manager->ReleaseObject();
+    return manager->MatchingDevices({kKdUsbVendorID, kKdUsbProductID, long(locationID)}).Count() >
+           0;
+}
+
+bool CKdUpdaterUSB::IsInBootloader(CKdUsbDevice* device) {
+    return device && device->BsdPath().Length() == 0 && BootloaderAt(device->mInfo.locationID);
+}
+
 LIOHIDDevice* CKdUpdaterUSB::FindTargetDevice() {
     const LIOHIDManager::_SMatching matching{kKdUsbVendorID, kKdUsbProductID, std::nullopt};
     for (int attempt = 1; attempt <= mWaits.findTries; ++attempt) {
@@ -96,7 +110,8 @@ LIOHIDDevice* CKdUpdaterUSB::FindTargetDevice() {
 
 int CKdUpdaterUSB::Bootload() {
     CKdUpdaterUSB* idle = nullptr;
-    if (!sUpdater.compare_exchange_strong(idle, this)) return BTLDR_ERR_ABORT; // one at a time
+    // Another bootload runs in this process: one at a time.
+    if (!sUpdater.compare_exchange_strong(idle, this)) return BTLDR_ERR_COMM;
     mProgress = 0;
     mHIDDevice->SetRunLoop(LRunLoop::Main());
     mHIDDevice->Open(); // a device that didn't open fails at the first exchange
@@ -116,6 +131,8 @@ int CKdUpdaterUSB::MapBootloadResult(unsigned result) {
     case BTLDR_ERR_EOF:
     case BTLDR_ERR_LENGTH:
         return kResultFileError;
+    case BTLDR_ERR_ABORT:
+        return kResultStopped;
     default:
         return kResultDeviceError;
     }
@@ -157,6 +174,7 @@ int CKdUpdaterUSB::BtCommReadData(uint8_t* buffer, int size) {
 void CKdUpdaterUSB::BtCallbackProgressUpdate(uint8_t arrayId, uint16_t rowNum) {
     CKdUpdaterUSB* updater = sUpdater;
     if (!updater) return;
+    if (updater->StopRequested()) Btldr_Abort();
     ++updater->mProgress;
     const int lines = updater->mNumOfLines;
     updater->Notification(kNotifyProgress, lines ? updater->mProgress * 1000 / lines : 0);

@@ -24,9 +24,19 @@ public:
     CKdUpdaterUSB(const char* filePath, CKdUsbDevice* device, const _SWaits& waits);
     ~CKdUpdaterUSB() override;
 
-    // The whole file is read and parsed before the start command, so that a bad file ends with
-    // its mapped result and the controller untouched.
+    // The whole file is checked (CKdFirmwareFile) before the start command, so that a bad file
+    // ends with kResultFileError and the controller untouched. A stop request ends the bootload
+    // after the row being written.
     int ExecUpdate() override;
+    // The switcher is in its bootloader already (an earlier update did not finish): the update
+    // sends no start command and finishes the job with the bootloader at its location.
+    void FinishInBootloader() { mInBootloader = true; }
+
+    // Whether a bootloader answers as a HID device at the USB location.
+    static bool BootloaderAt(unsigned locationID);
+    // Whether device is a switcher waiting in its bootloader: it has no serial node, and a
+    // bootloader is at its location.
+    static bool IsInBootloader(CKdUsbDevice* device);
 
     // The number of non-empty lines of the file; 0 when it can't be opened.
     int CalcNumOfLines() const;
@@ -59,4 +69,5 @@ private:
     _SWaits mWaits;
     int mNumOfLines = 0;
     int mProgress = 0;
+    bool mInBootloader = false;
 };

@@ -1,5 +1,6 @@
 #include "KdUpdateWindow.h"
 
+#include "CKdFirmwareFile.h"
 #include "CKdUpdaterFPGA.h"
 #include "CKdUpdaterUSB.h"
 #include "KdAlert.h"
@@ -7,7 +8,10 @@
 #include "KdUpdateInformation.h"
 #include "ui_KdUpdateWindow.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -40,6 +44,8 @@ KdUpdateWindow::KdUpdateWindow(QWidget* parent)
         CKdUpdater::kNotificationName,
         [this](const LNotification& notification) { handleUpdateNotification(notification); });
     onButtonRadio(ui->fileSOFT->radioButton());
+    ui->progressBar->setRange(0, kProgressMax); // still until an update runs
+    ui->progressBar->setValue(0);
 }
 
 KdUpdateWindow::~KdUpdateWindow() {
@@ -54,6 +60,31 @@ KdUpdateWindow* KdUpdateWindow::openUpdateWindow(QWidget* mainWindow, CKdUsbDevi
     return window;
 }
 
+void KdUpdateWindow::setUpdateDevice(CKdUsbDevice* device) {
+    mUpdateDevice = device;
+    mInBootloader = CKdUpdaterUSB::IsInBootloader(device);
+    if (mInBootloader) onButtonRadio(ui->fileUSB->radioButton());
+}
+
+bool KdUpdateWindow::offerRecovery(QWidget* mainWindow, CKdUsbDevice* device,
+                                   const std::function<void()>& open) {
+    if (!CKdUpdaterUSB::IsInBootloader(device)) return false;
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Firmware Update"),
+                                tr("%1 is waiting in its bootloader.")
+                                    .arg(QString::fromUtf8(device->mInfo.serialNumber.CString())),
+                                QMessageBox::NoButton, mainWindow);
+    box->setInformativeText(tr("An update of its USB controller did not finish. Finish it now "
+                               "with the USB controller firmware (.cyacd)?"));
+    QPushButton* update = box->addButton(tr("Update…"), QMessageBox::AcceptRole);
+    box->setDefaultButton(box->addButton(tr("Not Now"), QMessageBox::RejectRole));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, box, [box, update, open] {
+        if (box->clickedButton() == update) open();
+    });
+    box->open(); // window-modal: a sheet on the main window
+    return true;
+}
+
 void KdUpdateWindow::onButtonRadio(QAbstractButton* sender) {
     for (KdUpdateFileSection* section : {ui->fileSOFT, ui->fileUSB})
         section->radioButton()->setChecked(section->radioButton() == sender);
@@ -63,7 +94,8 @@ void KdUpdateWindow::onButtonRadio(QAbstractButton* sender) {
 void KdUpdateWindow::updateButtonsState() {
     const bool running = mUpdater;
     for (KdUpdateFileSection* section : {ui->fileSOFT, ui->fileUSB}) {
-        section->radioButton()->setEnabled(!running);
+        // A switcher in its bootloader takes only the USB controller's firmware.
+        section->radioButton()->setEnabled(!running && !(mInBootloader && section == ui->fileSOFT));
         section->setSectionEnabled(!running && section->radioButton()->isChecked());
     }
     ui->cancelButton->setEnabled(!running);
@@ -73,20 +105,79 @@ void KdUpdateWindow::updateButtonsState() {
 }
 
 void KdUpdateWindow::onButtonUpdate() {
-    if (mUpdater) return;
+    if (mUpdater || mConfirmation) return;
+    KdUpdateFileSection* section = ui->fileSOFT->sectionEnabled()  ? ui->fileSOFT
+                                   : ui->fileUSB->sectionEnabled() ? ui->fileUSB
+                                                                   : nullptr;
+    if (!mUpdateDevice || !section) return closeWithResult(CKdUpdater::kResultDeviceError);
+    const bool usb = section == ui->fileUSB;
+    const QString path = section->filePath();
+    // The file is checked whole before anything is sent; a refused one is named here.
+    const CKdFirmwareFile::_SResult file = CKdFirmwareFile::Check(
+        path.toLocal8Bit().constData(),
+        usb ? CKdFirmwareFile::kUsbController : CKdFirmwareFile::kMainFirmware);
+    if (!file.ok) return ui->progressBox->setText(QString::fromLocal8Bit(file.problem.c_str()));
+    confirmUpdate(usb, path, file.size, file.rows);
+}
+
+void KdUpdateWindow::confirmUpdate(bool usb, const QString& path, int64_t size,
+                                   unsigned long rows) {
+    const QString serial = QString::fromUtf8(mUpdateDevice->mInfo.serialNumber.CString());
+    QString question, switcher, effect;
+    if (mInBootloader) {
+        question = tr("Finish the USB controller update of %1?").arg(serial);
+        switcher = tr("Switcher: %1, waiting in its bootloader").arg(serial);
+        effect = tr("The bootloader writes the rows; then the switcher restarts and comes back "
+                    "as a new connection. Keep it connected until then.");
+    } else {
+        CKdPrmManager* session = mUpdateDevice->PrmManager();
+        const CKdPrmManager::_SVersionInfo versions =
+            session ? session->VersionInfo() : CKdPrmManager::_SVersionInfo();
+        switcher = tr("Switcher: %1, software %2, FPGA %3, USB %4, PHY %5")
+                       .arg(serial, versions.mSoftware.CString(), versions.mFPGA.CString(),
+                            versions.mUSB.CString(), versions.mPHY.CString());
+        question = usb ? tr("Update the USB controller firmware of %1?").arg(serial)
+                       : tr("Update the main firmware of %1?").arg(serial);
+        effect = usb ? tr("The switcher restarts into its bootloader, which writes the rows; then "
+                          "it comes back as a new connection. Keep it connected until then.")
+                     : tr("The main firmware is erased and written anew. Keep the switcher "
+                          "connected and powered until the update has ended: an interrupted "
+                          "update leaves it without a working firmware.");
+    }
+    QString fileText =
+        tr("File: %1, %2 bytes").arg(QFileInfo(path).fileName(), QLocale().toString(qint64(size)));
+    if (usb) fileText += tr(", %n rows", nullptr, int(rows));
+
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, windowTitle(), question, QMessageBox::NoButton, this);
+    box->setInformativeText(switcher + "\n" + fileText + "\n\n" + effect);
+    // The verb on the button that changes the switcher; Cancel is what Return and Escape take.
+    QPushButton* update = box->addButton(tr("Update"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box, update, usb, path] {
+        if (box->clickedButton() == update) startUpdate(usb, path.toLocal8Bit());
+    });
+    mConfirmation = box;
+    box->open(); // window-modal on the update window
+}
+
+void KdUpdateWindow::startUpdate(bool usb, const QByteArray& path) {
     CKdUsbDevice* device = mUpdateDevice;
     LObjPtr_<CKdUpdater> updater;
-    if (device) {
-        const QByteArray softPath = ui->fileSOFT->filePath().toLocal8Bit();
-        const QByteArray usbPath = ui->fileUSB->filePath().toLocal8Bit();
-        if (ui->fileSOFT->sectionEnabled())
-            updater = new CKdUpdaterFPGA(softPath.constData());
-        else if (ui->fileUSB->sectionEnabled())
-            updater = new CKdUpdaterUSB(usbPath.constData(), device);
-        if (updater) updater->ReleaseObject(); // the pointer holds the creator's reference
+    if (!usb) {
+        updater = new CKdUpdaterFPGA(path.constData());
+    } else {
+        auto* usbUpdater = new CKdUpdaterUSB(path.constData(), device);
+        if (mInBootloader) usbUpdater->FinishInBootloader();
+        updater = usbUpdater;
     }
-    // The session lets go of the command stream and the updater borrows it.
-    if (!updater || !updater->BorrowDeviceStream(device))
+    updater->ReleaseObject(); // the pointer holds the creator's reference
+    // The session lets go of the command stream and the updater borrows it; a switcher in its
+    // bootloader has none.
+    if (!mInBootloader && !updater->BorrowDeviceStream(device))
         return closeWithResult(CKdUpdater::kResultDeviceError);
     execUpdate(updater);
 }
@@ -95,6 +186,7 @@ void KdUpdateWindow::execUpdate(CKdUpdater* updater) {
     if (!updater) return;
     mUpdater = updater;
     updateButtonsState();
+    ui->progressBar->setRange(0, 0); // busy until writing begins
     updater->StartUpdateThread();
 }
 
@@ -121,8 +213,10 @@ void KdUpdateWindow::handleUpdateNotification(const LNotification& notification)
 
 void KdUpdateWindow::endUpdate(int result) {
     mUpdater = nullptr;
+    ui->progressBar->setRange(0, kProgressMax);
+    ui->progressBar->setValue(0);
     // The update thread has let go of the stream before it posted the end.
-    if (mUpdateDevice) mUpdateDevice->ReturnStream();
+    if (mUpdateDevice && !mInBootloader) mUpdateDevice->ReturnStream();
     closeWithResult(result);
 }
 

@@ -6,7 +6,10 @@
 #include "LObjPtr_.h"
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class KdUpdateFileSection;
@@ -21,8 +24,12 @@ class KdUpdateWindow;
 
 // The firmware update window, a sheet on the main window: the user picks the main firmware
 // ("bin") or the USB controller's ("cyacd") and starts its updater on a thread of its own. The
-// window shows the updater's progress, can't be closed while it runs, closes itself at the end
-// and asks the main window to show the result ("KdAlertReqNotification").
+// file is checked whole first (CKdFirmwareFile): a refused file is named in the window, which
+// stays open. Then a confirmation names the switcher, the file and what will happen; only its
+// "Update" button starts the updater. The window shows the updater's progress, can't be closed
+// while it runs, closes itself at the end and asks the main window to show the result
+// ("KdAlertReqNotification"). For a switcher waiting in its bootloader only the USB controller
+// update is offered, and it finishes the job there.
 class KdUpdateWindow : public QDialog {
     Q_OBJECT
 public:
@@ -33,15 +40,22 @@ public:
     // closed.
     static KdUpdateWindow* openUpdateWindow(QWidget* mainWindow, CKdUsbDevice* device);
 
-    void setUpdateDevice(CKdUsbDevice* device) { mUpdateDevice = device; }
+    // Sets the device; a switcher waiting in its bootloader selects the USB controller section.
+    void setUpdateDevice(CKdUsbDevice* device);
     CKdUsbDevice* updateDevice() const { return mUpdateDevice; }
     CKdUpdater* updater() const { return mUpdater; }
 
     void onButtonRadio(QAbstractButton* sender);
     void updateButtonsState();
-    // Starts the update of the selected section's file; without a device or a section, closes
-    // and alerts "device error.".
+    // Checks the selected section's file and asks to update; without a device or a section,
+    // closes and alerts "device error.".
     void onButtonUpdate();
+    // The confirmation while it is open, else null.
+    QMessageBox* confirmation() const { return mConfirmation; }
+    // When device is a switcher waiting in its bootloader, asks (a sheet on mainWindow) whether
+    // to finish its update, and calls open on yes; whether it is one.
+    static bool offerRecovery(QWidget* mainWindow, CKdUsbDevice* device,
+                              const std::function<void()>& open);
     // Runs updater on its thread; the window keeps it until its end notification.
     void execUpdate(CKdUpdater* updater);
 
@@ -62,6 +76,9 @@ protected:
     void reject() override;
 
 private:
+    // Asks before the first command; "Update" starts the updater for path.
+    void confirmUpdate(bool usb, const QString& path, int64_t size, unsigned long rows);
+    void startUpdate(bool usb, const QByteArray& path);
     void handleUpdateNotification(const LNotification& notification);
     void endUpdate(int result);
     // Closes and asks the main window to show the result's alert.
@@ -71,4 +88,6 @@ private:
     LObjPtr_<CKdUsbDevice> mUpdateDevice;
     LObjPtr_<CKdUpdater> mUpdater;
     int mObserverToken = 0;
+    bool mInBootloader = false; // the device waits in its bootloader
+    QPointer<QMessageBox> mConfirmation;
 };

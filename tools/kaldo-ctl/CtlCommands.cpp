@@ -160,12 +160,14 @@ int CtlCommands::List() {
         std::snprintf(session, sizeof session, "0x%016llx",
                       static_cast<unsigned long long>(entry.mSession));
         std::snprintf(line, sizeof line, "%-12s %-10s %-10s %-18s %s", entry.mSerial.c_str(),
-                      entry.mProduct.c_str(), location, session, entry.mPath.c_str());
+                      entry.mProduct.c_str(), location, session,
+                      entry.mBootloader ? "bootloader" : entry.mPath.c_str());
         mOutput.Record({{"serial", entry.mSerial},
                         {"product", entry.mProduct},
                         {"location", location},
                         {"session", session},
-                        {"path", entry.mPath}},
+                        {"path", entry.mPath},
+                        {"bootloader", entry.mBootloader}},
                        line);
     }
     return CtlStatus::kOK;
@@ -685,5 +687,6 @@ int CtlCommands::Update() {
     if (int status = mDevice.Choose(mOptions.mSerial)) return status;
     const bool usb = mOptions.mCommand == "update-usb";
     return CtlUpdate::Run(mDevice, usb ? CtlUpdate::kUsbController : CtlUpdate::kMainFirmware,
-                          mOptions.mFile.c_str());
+                          mOptions.mFile.c_str(),
+                          [this](const char* question) { return Confirm(question); });
 }

@@ -1,5 +1,6 @@
 #include "CtlDevice.h"
 
+#include "CKdUpdaterUSB.h"
 #include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlStatus.h"
@@ -150,7 +151,8 @@ std::vector<CtlDevice::_SEntry> CtlDevice::Entries() const {
         CKdUsbDevice* device = mNotification.DeviceAtIndex(i);
         entries.push_back({device->mInfo.serialNumber.CString(),
                            device->mInfo.productName.CString(), device->mInfo.locationID,
-                           static_cast<uint64_t>(device->mSessionID), device->BsdPath().CString()});
+                           static_cast<uint64_t>(device->mSessionID), device->BsdPath().CString(),
+                           CKdUpdaterUSB::IsInBootloader(device)});
     }
     return entries;
 }
@@ -300,6 +302,11 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
                    sessionText + ")");
     mDevice = back;
     return CtlStatus::kOK;
+}
+
+int CtlDevice::LinkFailure() {
+    CKdUsbDevice* usb = Chosen();
+    return OpenFailure(mDevice->mInfo.serialNumber, usb ? usb->BsdPath().CString() : "");
 }
 
 bool CtlDevice::AwaitAttachment(const char* serial, int64_t notSession, int waitMs) {

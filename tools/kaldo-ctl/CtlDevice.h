@@ -29,6 +29,7 @@ public:
         unsigned mLocation;
         uint64_t mSession;
         std::string mPath;
+        bool mBootloader; // waiting in its bootloader: no serial node, a bootloader at its location
     };
     // The switchers present.
     std::vector<_SEntry> Entries() const;
@@ -54,6 +55,8 @@ public:
     CKdUsbDevice* Chosen() const { return dynamic_cast<CKdUsbDevice*>(mDevice.Get()); }
     LPollRunLoop& RunLoop() { return mRunLoop; }
     bool AwaitAttachment(const char* serial, int64_t notSession, int waitMs);
+    // Why the chosen switcher's serial node cannot be opened, worded and coded as by Open.
+    int LinkFailure();
 
 private:
     // Handles run-loop events until done() or waitMs has passed; the final done().

@@ -44,7 +44,7 @@ int CtlOptions::Parse(int argc, char** argv) {
     app.add_flag("-q,--quiet", mQuiet, "No notes, progress or summaries");
     app.add_flag("-v,--verbose", mVerbose, "Also show settings that are unchanged");
     app.add_flag("--show-secrets", mShowSecrets, "Show passwords and community names in clear");
-    app.add_flag("-y,--yes", mYes, "Do not ask before a factory reset or reboot");
+    app.add_flag("-y,--yes", mYes, "Do not ask before a factory reset, reboot or firmware update");
     app.add_option("--retries", mRetries,
                    "Send a request or write again this often after a time-out")
         ->capture_default_str()

@@ -106,7 +106,7 @@ TEST_F(Bootload, FailuresEndTheOperation) {
         {"row outside its array", [](FakeBootloader& d) { d.arrays[0] = {2, 9}; }, "", 10, 0},
         {"application invalid", [](FakeBootloader& d) { d.appValidity = 1; }, "", 8, 1},
         {"program refused", [](FakeBootloader& d) { d.refuse[0x39] = 0x03; }, "", 0x4003, 0},
-        {"trailing empty line", [](FakeBootloader&) {}, "H" + row + "\n", 3, 1},
+        {"trailing empty line", [](FakeBootloader&) {}, "H" + row + "\n", 3, 0},
     };
     for (const Case& c : cases) {
         mDevice = FakeBootloader();
@@ -121,6 +121,21 @@ TEST_F(Bootload, FailuresEndTheOperation) {
             EXPECT_EQ(mDevice.PacketsOf(0x36).size(), 0u) << c.name;
         }
     }
+}
+
+TEST_F(Bootload, RowOutsideTheFlashStopsBeforeAnyWrite) {
+    const std::string content = Header() + RowDataFile::Row(0, 1, {1}) + "\n" +
+                                RowDataFile::Row(1, 2, {2}) + "\n" + RowDataFile::Row(0, 20, {3});
+    mDevice.arrays[0] = {0, 9};
+    mDevice.arrays[1] = {0, 9};
+    EXPECT_EQ(Program(content), 10u);
+    TempFile file(content);
+    EXPECT_EQ(Btldr_Erase(file.Path(), &mComm, RowDone), 10u);
+    for (uint8_t command : {0x37, 0x39, 0x34, 0x3A})
+        EXPECT_TRUE(mDevice.PacketsOf(command).empty()) << int(command);
+    EXPECT_TRUE(gRows.empty());
+    EXPECT_TRUE(mDevice.exited);
+    EXPECT_EQ(mDevice.PacketsOf(0x32).size(), 4u); // both arrays, once per operation
 }
 
 TEST_F(Bootload, HeaderOnlyFileDependsOnTheApplicationStatus) {

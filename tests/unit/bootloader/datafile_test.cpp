@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -123,24 +125,48 @@ TEST(BootloaderDataFile, RowLines) {
 TEST(BootloaderDataFile, WholeFileCheckFindsTheFirstBadLine) {
     const std::string header = RowDataFile::Header(0x2E123069, 0x11);
     const std::string row = RowDataFile::Row(0, 1, {1, 2, 3});
+    std::string badSum = row;
+    badSum.back() = badSum.back() == '0' ? '1' : '0';
     struct Case {
+        const char* name;
         std::string content;
         unsigned expected;
+        unsigned long line; // of the problem; the rows when there is none
     };
     const Case cases[] = {
-        {header + "\n" + row + "\n" + row + "\n", 0},
-        {header + "\n" + row, 0},          // last row without a line break
-        {header + "\n", 0},                // header only
-        {"", 2},                           // no header line
-        {"2E12\n" + row + "\n", 3},        // short header
-        {header + "\n" + row + "\n\n", 3}, // trailing empty line
-        {header + "\n" + row + "\n;" + row.substr(1) + "\n" + row + "\n", 5},
+        {"two rows", header + "\n" + row + "\n" + row + "\n", 0, 2},
+        {"last row without a break", header + "\r\n" + row, 0, 1},
+        {"empty file", "", 3, 1},
+        {"header only", header + "\n", 14, 2},
+        {"short header", "2E12\n" + row + "\n", 3, 1},
+        {"header not hex", "2E12306G11\n" + row + "\n", 13, 1},
+        {"trailing empty line", header + "\n" + row + "\n\n", 3, 3},
+        {"no colon", header + "\n" + row + "\n;" + row.substr(1) + "\n", 5, 3},
+        {"row checksum", header + "\n" + row + "\n" + badSum + "\n", 8, 3},
+        {"row not hex", header + "\n" + row.substr(0, 12) + "x" + row.substr(13) + "\n", 13, 2},
+        {"NUL in a row", header + "\n" + row.substr(0, 12) + '\0' + row.substr(13) + "\n", 13, 2},
+        {"truncated row", header + "\n" + row.substr(0, row.size() - 2) + "\n", 4, 2},
+        {"odd digits", header + "\n" + row.substr(0, row.size() - 1) + "\n", 3, 2},
+        {"row too long", header + "\n" + RowDataFile::Row(0, 1, std::vector<uint8_t>(380)), 15, 2},
+        {"array 64", header + "\n" + RowDataFile::Row(64, 1, {1}) + "\n", 9, 2},
+        {"10k characters", header + "\n" + row + "\n:" + std::string(10000, '0') + "\n", 15, 3},
+        {"random bytes", std::string("\x8f\x01\xfe\x00\x7f\n\x02", 7), 13, 1},
     };
     for (const Case& c : cases) {
         TempFile file(c.content);
-        EXPECT_EQ(Btldr_CheckDataFile(file.Path()), c.expected) << c.content;
+        unsigned long line = 99, rows = 99;
+        EXPECT_EQ(Btldr_CheckDataFile(file.Path(), &line, &rows), c.expected) << c.name;
+        EXPECT_EQ(c.expected ? line : rows, c.line) << c.name;
     }
-    EXPECT_EQ(Btldr_CheckDataFile("/nonexistent/x.cyacd"), 1u);
+    unsigned long line = 0, rows = 0;
+    EXPECT_EQ(Btldr_CheckDataFile("/nonexistent/x.cyacd", &line, &rows), 1u);
+    EXPECT_EQ(Btldr_CheckDataFile("/tmp", &line, &rows), 1u); // a directory
+    // A FIFO is refused at once, by the check and by a run alike, instead of waiting for a writer.
+    const std::string fifo = "/tmp/kaldo-test-fifo-" + std::to_string(getpid()) + ".cyacd";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Btldr_CheckDataFile(fifo.c_str(), &line, &rows), 1u);
+    EXPECT_EQ(Btldr_OpenDataFile(fifo.c_str()), 1u);
+    unlink(fifo.c_str());
 }
 
 } // namespace

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -45,6 +45,21 @@ protected:
     ScriptedPeer mPeer;
     UpdateNotes mNotes;
 };
+
+TEST_F(MainFirmwareUpdate, StopRequestEndsBeforeTheNextBlock) {
+    const TempFile file(std::string(59 * 10, 'k'), ".bin");
+    LObjPtr_<CKdUpdaterFPGA> updater = new CKdUpdaterFPGA(file.Path(), kWaits);
+    updater->ReleaseObject();
+    updater->SetDeviceStream(mPeer.SessionStream());
+    mPeer.SetScript([&](const ScriptedPeer::Packet& packet) -> std::vector<Bytes> {
+        if (packet.command == 0x32 && packet.sequence == 4) updater->RequestStop();
+        return {ScriptedPeer::Response(packet.command | 0x80, packet.sequence, {0})};
+    });
+    EXPECT_EQ(updater->ExecUpdate(), CKdUpdater::kResultStopped);
+    const auto packets = mPeer.TakePackets();
+    ASSERT_EQ(packets.size(), 4u); // the erase and three blocks; no finish
+    EXPECT_EQ(packets.back()[2], 0x32);
+}
 
 TEST_F(MainFirmwareUpdate, ErasesWritesBlocksAndFinishesWithTheSum) {
     const Bytes image = RowDataFile::Pattern(118, 5);

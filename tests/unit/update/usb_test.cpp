@@ -52,15 +52,17 @@ protected:
     }
 
     // Runs an update of content as the window does: stream lent, update thread, end notification.
-    int Update(const std::string& content, CKdUsbDevice* device) {
-        TempFile file(content);
+    int Update(const std::string& content, CKdUsbDevice* device, const char* suffix = ".cyacd") {
+        TempFile file(content, suffix);
         LObjPtr_<CKdUpdaterUSB> updater = new CKdUpdaterUSB(file.Path(), device, kWaits);
         updater->ReleaseObject();
         if (device) {
             EXPECT_TRUE(updater->BorrowDeviceStream(device));
         }
         updater->StartUpdateThread();
-        return mNotes.WaitForEnd(20000);
+        const int result = mNotes.WaitForEnd(20000);
+        mFileProblem = updater->FileProblem();
+        return result;
     }
     int Update(const std::string& content) { return Update(content, mDevice); }
 
@@ -80,6 +82,7 @@ protected:
     BootloaderPeer mBootloader;
     LObjPtr_<PeerDevice> mDevice;
     UpdateNotes mNotes;
+    std::string mFileProblem; // of the last update
 };
 
 TEST_F(UsbControllerUpdate, StartsTheBootloaderAndProgramsEveryRow) {
@@ -107,21 +110,31 @@ TEST_F(UsbControllerUpdate, StartsTheBootloaderAndProgramsEveryRow) {
 
 TEST_F(UsbControllerUpdate, BadFilesLeaveTheSwitcherUntouched) {
     mBootloader.Publish();
+    std::string badSum = Rows(9) + Rows(1);
+    badSum[badSum.size() - 2] ^= 1; // the last row's checksum digit
     struct Case {
         std::string content;
-        int expected;
+        std::string problem; // the end of the file's problem
+        const char* suffix = ".cyacd";
     };
     const Case cases[] = {
-        {"", 1},
-        {"\r\n\n", 1},
-        {Header() + Rows(2) + "\n", 1},               // trailing empty line
-        {"2E1230\n" + Rows(1), 1},                    // short header
-        {Header() + "00" + Rows(1).substr(1), 2},     // row without its colon
-        {Header() + Rows(1).substr(0, 13) + "\n", 2}, // row shorter than its length field
+        {"", "is empty"},
+        {"\r\n\n", "line 1: too short, or an odd number of hex digits"},
+        {Header(), "line 2: no rows after the header"},
+        {Header() + Rows(2) + "\n", "line 4: too short, or an odd number of hex digits"},
+        {"2E1230\n" + Rows(1), "line 1: too short, or an odd number of hex digits"},
+        {Header() + "00" + Rows(1).substr(1), "line 2: the row does not begin with ':'"},
+        {Header() + Rows(1).substr(0, 13) + "\n",
+         "line 2: the row's length field does not match its data"},
+        {Header() + badSum, "line 11: the row's checksum does not add up"},
+        {Header() + ":" + std::string(10000, 'A') + "\n", "line 2: longer than 766 characters"},
+        {std::string("\x13\xff\x00garbage\n", 11), "line 1: a character that is not a hex digit"},
+        {Header() + Rows(1), "not a .cyacd file", ".bin"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Update(c.content), c.expected) << c.content;
-        EXPECT_TRUE(mSwitcher.TakePackets().empty()) << c.content;
+        EXPECT_EQ(Update(c.content, mDevice, c.suffix), CKdUpdater::kResultFileError) << c.problem;
+        EXPECT_TRUE(mFileProblem.ends_with(c.problem)) << mFileProblem;
+        EXPECT_TRUE(mSwitcher.TakePackets().empty()) << c.problem;
         mNotes.Clear();
         mDevice->ReturnStream();
     }
@@ -164,9 +177,14 @@ TEST(UsbControllerFile, NonEmptyLinesAreCounted) {
     };
     // A line of more than one 128-byte block is one line.
     const std::pair<std::string, int> cases[] = {
-        {"", 0},           {"\r\n\n\r", 0},          {"a", 1},
-        {"a\r\nb\r\n", 2}, {"a\n\n\nb", 2},         {"\ra\rb\r", 2},
-        {"a\r\n\r\nb\n", 2}, {std::string(300, 'a') + "\n" + std::string(5, 'b'), 2},
+        {"", 0},
+        {"\r\n\n\r", 0},
+        {"a", 1},
+        {"a\r\nb\r\n", 2},
+        {"a\n\n\nb", 2},
+        {"\ra\rb\r", 2},
+        {"a\r\n\r\nb\n", 2},
+        {std::string(300, 'a') + "\n" + std::string(5, 'b'), 2},
     };
     for (const auto& [content, lines] : cases)
         EXPECT_EQ(count(TempFile(content).Path()), lines) << testing::PrintToString(content);
