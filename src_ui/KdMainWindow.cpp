@@ -44,9 +44,9 @@ QString DeviceText(const LIOUsbDevice* device) {
 } // namespace
 
 KdMainWindow::KdMainWindow(QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::KdMainWindow>()),
-      mWakeNotification([this] { reconnectDevice(); }) {
+    : QMainWindow(parent), ui(std::make_unique<Ui::KdMainWindow>()) {
     UiRunLoop::InstallMain();
+    mWakeNotification.emplace([this] { reconnectDevice(); });
     ui->setupUi(this);
 
     QTableWidget* table = ui->devListView;

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -104,7 +105,7 @@ private:
     std::vector<int> mObserverTokens;
     std::set<int64_t> mAccessNoticeShown; // attachments already told about
     QPointer<QLabel> mNotice;
-    KdWakeNotification mWakeNotification;
+    std::optional<KdWakeNotification> mWakeNotification; // made once the run loop is installed
     CKdRemoteControl mRemoteControl{
         [this](int32_t eventNum, int64_t dataNum) { receiveData(eventNum, dataNum); }};
 };
