@@ -33,12 +33,17 @@ constexpr int kFocusScrollMs = 200;
 
 constexpr uint64_t kSwitcherVendorProduct = uint64_t(kKdUsbVendorID) << 32 | kKdUsbProductID;
 
+// The serial number, or the path of a serial node given by path.
+QString SerialText(const LIOUsbDevice* device) {
+    return QString::fromUtf8(device->mInfo.serialNumber.CString());
+}
+
 // "Product (serial)"; a serial node given by path carries no product name of its own.
 QString DeviceText(const LIOUsbDevice* device) {
     const LString& name = device->mInfo.productName;
     return QStringLiteral("%1 (%2)").arg(name.Length() ? QString::fromUtf8(name.CString())
                                                        : QStringLiteral("KALDO-1"),
-                                         QString::fromUtf8(device->mInfo.serialNumber.CString()));
+                                         SerialText(device));
 }
 
 } // namespace
@@ -127,6 +132,10 @@ void KdMainWindow::receiveData(int32_t eventNum, int64_t dataNum) {
 }
 
 void KdMainWindow::onTimer() {
+    if (!mRestarting.isEmpty() && !isRestarting()) {
+        mRestarting.clear();
+        showConnectionNotice();
+    }
     if (mDevListUpdated && !isUpdateWindowOpen()) {
         mDevListUpdated = false;
         reloadDeviceTable();
@@ -150,17 +159,18 @@ void KdMainWindow::reloadDeviceTable() {
             table->setItem(row, 0, item);
         }
     }
-    if (mCurDevice) {
-        if (mCurDevice->mRemoved) {
-            table->clearSelection();
-            SafeSelection::SelectAnyRowWithDefault(table, 0);
-        } else {
-            for (int row = 0; row < mDeviceList.Count(); ++row)
-                if (mDeviceList.ObjectAtIndex(row) == mCurDevice.Get())
-                    SafeSelection::SelectAnyRowWithDefault(table, row);
-        }
-    } else if (wasEmpty) {
-        // A switcher that appears in an empty list opens without a click.
+    if (mCurDevice && !mCurDevice->mRemoved) {
+        for (int row = 0; row < mDeviceList.Count(); ++row)
+            if (mDeviceList.ObjectAtIndex(row) == mCurDevice.Get())
+                SafeSelection::SelectAnyRowWithDefault(table, row);
+    } else if (isRestarting()) {
+        // A rebooting switcher is waited for, not replaced by another one.
+        for (int row = 0; row < mDeviceList.Count(); ++row)
+            if (deviceRowText(row) == mRestarting)
+                SafeSelection::SelectAnyRowWithDefault(table, row);
+    } else if (mCurDevice || wasEmpty) {
+        // The current device went away, or a switcher appeared in an empty list: the first row
+        // opens without a click.
         SafeSelection::SelectAnyRowWithDefault(table, 0);
     }
     // The rows were rebuilt without telling: let the selection change the current device.
@@ -178,10 +188,15 @@ void KdMainWindow::tableViewSelectionDidChange() {
         updateButtonsState();
         return;
     }
+    if (!mCurDevice || !mCurDevice->mRemoved)
+        mGoneSerial.clear(); // a choice in the list is no news
+    else if (!isRestarting())
+        mGoneSerial = SerialText(mCurDevice);
     if (mCurDevice) mCurDevice->CloseDevice();
     mPrmManager = nullptr;
     mCurDevice = device;
     ui->headerView->setVersion(nullptr);
+    ui->headerView->setSerial({});
     if (device) {
         mLastSection = ui->menuView->selectedRow();
         ui->menuView->clearSelection();
@@ -200,6 +215,13 @@ void KdMainWindow::tryOpenTargetDevice() {
         mPrmManager = session;
         const CKdPrmManager::_SVersionInfo version = session->VersionInfo();
         ui->headerView->setVersion(&version);
+        const QString serial = SerialText(mCurDevice);
+        ui->headerView->setSerial(serial);
+        if (!mGoneSerial.isEmpty() && mGoneSerial != serial)
+            ui->headerView->showNotice(tr("%1 went away.\nNow open: %2").arg(mGoneSerial, serial));
+        mGoneSerial.clear();
+        // The rebooted attachment may answer once more before it leaves.
+        if (mCurDevice->mSessionID != mRestartingSession) mRestarting.clear();
         KdMenuView* menu = ui->menuView;
         menu->setDataSource(
             mCurDevice->VendorProduct() == kSwitcherVendorProduct ? new KdMenuDataSource : nullptr);
@@ -225,6 +247,7 @@ void KdMainWindow::clearDeviceInformation() {
     ui->menuView->setDataSource(nullptr);
     updateButtonsState();
     ui->headerView->setVersion(nullptr);
+    ui->headerView->setSerial({});
     showConnectionNotice();
 }
 
@@ -252,6 +275,9 @@ void KdMainWindow::handleAlertRequest(const LNotification& notification) {
 void KdMainWindow::handleRebootRequest() {
     if (!mCurDevice || !mPrmManager) return;
     mPrmManager->SendCmdPacket(mPrmManager->MakeCmdPacket(kRebootCommand), kRebootWaitMs);
+    mRestarting = DeviceText(mCurDevice);
+    mRestartingSession = mCurDevice->mSessionID;
+    mRestartDeadline.setRemainingTime(kRestartWaitMs);
     mCurDevice->CloseDevice();
     mPrmManager = nullptr;
     clearDeviceInformation();
@@ -276,7 +302,10 @@ void KdMainWindow::checkDeviceAccess() {
 void KdMainWindow::showConnectionNotice() {
     if (ui->menuView->dataSource()) return;
     QString text;
-    if (!mCurDevice) {
+    if (isRestarting()) {
+        text =
+            tr("%1 is restarting…\n\nIt opens again by itself once it is back.").arg(mRestarting);
+    } else if (!mCurDevice) {
         text = mDeviceList.Count() == 0
                    ? tr("No KALDO-1 is connected.\n\nConnect the switcher by USB, or start the "
                         "virtual switcher kaldo-sim.")

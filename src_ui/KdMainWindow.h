@@ -6,6 +6,7 @@
 #include "LIONotificationBridge.h"
 #include "LNotificationCenter.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -38,6 +39,8 @@ public:
     static constexpr int kRowHeight = 22;
     static constexpr int kRebootCommand = 0x40;
     static constexpr int kRebootWaitMs = 1000;
+    // How long a rebooting switcher is waited for before the window lists others again.
+    static constexpr int kRestartWaitMs = 30000;
 
     explicit KdMainWindow(QWidget* parent = nullptr);
     ~KdMainWindow() override;
@@ -89,6 +92,7 @@ private:
     void checkDeviceAccess();
     // Tells in the page area what the window waits for while no menu tree is shown.
     void showConnectionNotice();
+    bool isRestarting() const { return !mRestarting.isEmpty() && !mRestartDeadline.hasExpired(); }
 
     std::unique_ptr<Ui::KdMainWindow> ui;
     CKdIONotification mIONotify;
@@ -105,6 +109,10 @@ private:
     std::vector<int> mObserverTokens;
     std::set<int64_t> mAccessNoticeShown; // attachments already told about
     QPointer<QLabel> mNotice;
+    QString mGoneSerial; // the open switcher that went away, named when another one opens
+    QString mRestarting; // the switcher told to reboot, waited for until the deadline
+    int64_t mRestartingSession = 0;
+    QDeadlineTimer mRestartDeadline;
     std::optional<KdWakeNotification> mWakeNotification; // made once the run loop is installed
     CKdRemoteControl mRemoteControl{
         [this](int32_t eventNum, int64_t dataNum) { receiveData(eventNum, dataNum); }};
