@@ -5,7 +5,8 @@
 
 KdHeaderView::KdHeaderView(QWidget* parent)
     : QFrame(parent), mProductName(new QLabel("KALDO-1", this)), mVersionSoft(new QLabel(this)),
-      mVersionFPGA(new QLabel(this)), mVersionUSB(new QLabel(this)), mVersionPHY(new QLabel(this)) {
+      mVersionFPGA(new QLabel(this)), mVersionUSB(new QLabel(this)), mVersionPHY(new QLabel(this)),
+      mSerialNumber(new QLabel(this)), mNotice(new QLabel(this)) {
     QFont nameFont = mProductName->font();
     nameFont.setPointSizeF(nameFont.pointSizeF() * 1.8);
     nameFont.setBold(true);
@@ -23,10 +24,13 @@ KdHeaderView::KdHeaderView(QWidget* parent)
         QLabel* field;
         int row, column;
     } fields[] = {
-        {"Software", mVersionSoft, 0, 2},
-        {"FPGA", mVersionFPGA, 1, 2},
-        {"USB", mVersionUSB, 0, 5},
-        {"PHY", mVersionPHY, 1, 5},
+        // clang-format off
+        {"Software", mVersionSoft,   0, 2},
+        {"FPGA",     mVersionFPGA,   1, 2},
+        {"USB",      mVersionUSB,    0, 5},
+        {"PHY",      mVersionPHY,    1, 5},
+        {"Serial",   mSerialNumber,  0, 8},
+        // clang-format on
     };
     for (const auto& f : fields) {
         auto* caption = new QLabel(f.caption, this);
@@ -37,8 +41,24 @@ KdHeaderView::KdHeaderView(QWidget* parent)
         layout->addWidget(f.field, f.row, f.column + 1);
     }
     layout->setColumnMinimumWidth(4, 12);
-    layout->setColumnStretch(7, 1);
+    layout->setColumnMinimumWidth(7, 12);
+    mSerialNumber->setObjectName("serialNumber");
+    layout->setColumnStretch(10, 1);
+
+    mNotice->setObjectName("deviceNotice");
+    mNotice->setFrameShape(QFrame::StyledPanel);
+    mNotice->setMargin(4);
+    mNotice->setAutoFillBackground(true);
+    mNotice->setBackgroundRole(QPalette::ToolTipBase);
+    mNotice->setForegroundRole(QPalette::ToolTipText);
+    mNotice->hide();
+    layout->addWidget(mNotice, 0, 11, 2, 1, Qt::AlignVCenter | Qt::AlignRight);
+    mNoticeTimer.setSingleShot(true);
+    mNoticeTimer.setInterval(kNoticeMs);
+    connect(&mNoticeTimer, &QTimer::timeout, mNotice, &QLabel::hide);
+
     setVersion(nullptr);
+    setSerial({});
 }
 
 void KdHeaderView::setVersion(const CKdPrmManager::_SVersionInfo* version) {
@@ -48,6 +68,16 @@ void KdHeaderView::setVersion(const CKdPrmManager::_SVersionInfo* version) {
     mVersionFPGA->setText(safeVersionString(version->mFPGA));
     mVersionUSB->setText(safeVersionString(version->mUSB));
     mVersionPHY->setText(safeVersionString(version->mPHY));
+}
+
+void KdHeaderView::setSerial(const QString& serial) {
+    mSerialNumber->setText(": " + (serial.isEmpty() ? QStringLiteral("--") : serial));
+}
+
+void KdHeaderView::showNotice(const QString& text) {
+    mNotice->setText(text);
+    mNotice->show();
+    mNoticeTimer.start();
 }
 
 QString KdHeaderView::safeVersionString(const LString& version) {

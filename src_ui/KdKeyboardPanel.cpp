@@ -2,119 +2,94 @@
 
 #include <QKeyEvent>
 
+#include <linux/input-event-codes.h>
+
 namespace {
 
-using Code = CKdKeyboardOperation::EKeyCode;
 using enum CKdKeyboardOperation::EKeyCode;
 
-enum EPad : bool { kMain = false, kKeypad = true };
+// nativeScanCode() is the XKB keycode on xcb and Wayland: the kernel's evdev key code + 8.
+constexpr quint32 kXkbKeycodeOffset = 8;
 
 struct SKey {
-    int mQtKey;
-    EPad mPad; // the key event carries Qt::KeypadModifier
-    Code mKeyCode;
-    bool mShifted; // the key is a main digit typed with Shift (US layout)
+    int mEvdevCode; // the key's place, named by its US label
+    int mKeyCode;   // the panel's key code
 };
 
-// Qt key, keyboard part, panel key code, shifted digit. The keypad's keys count with NumLock on
-// and off; PC keyboards have no Clear key, so NumLock stands for it.
+// Physical key, panel key code. The place decides, never the character: the same keys work on
+// every layout and the keypad works with NumLock on and off. PC keypads have NumLock where the
+// Clear key is, so NumLock is Clear.
 // clang-format off
 constexpr SKey kKeys[] = {
-    {Qt::Key_S,           kMain,   kKeyS,           false},
-    {Qt::Key_D,           kMain,   kKeyD,           false},
-    {Qt::Key_F,           kMain,   kKeyF,           false},
-    {Qt::Key_C,           kMain,   kKeyC,           false},
-    {Qt::Key_1,           kMain,   kKey1,           false},
-    {Qt::Key_2,           kMain,   kKey2,           false},
-    {Qt::Key_3,           kMain,   kKey3,           false},
-    {Qt::Key_4,           kMain,   kKey4,           false},
-    {Qt::Key_5,           kMain,   kKey5,           false},
-    {Qt::Key_6,           kMain,   kKey6,           false},
-    {Qt::Key_7,           kMain,   kKey7,           false},
-    {Qt::Key_8,           kMain,   kKey8,           false},
-    {Qt::Key_Exclam,      kMain,   kKey1,           true},
-    {Qt::Key_At,          kMain,   kKey2,           true},
-    {Qt::Key_NumberSign,  kMain,   kKey3,           true},
-    {Qt::Key_Dollar,      kMain,   kKey4,           true},
-    {Qt::Key_Percent,     kMain,   kKey5,           true},
-    {Qt::Key_AsciiCircum, kMain,   kKey6,           true},
-    {Qt::Key_Ampersand,   kMain,   kKey7,           true},
-    {Qt::Key_Asterisk,    kMain,   kKey8,           true},
-    {Qt::Key_Equal,       kMain,   kKeyEqual,       false},
-    {Qt::Key_Minus,       kMain,   kKeyMinus,       false},
-    {Qt::Key_P,           kMain,   kKeyP,           false},
-    {Qt::Key_Comma,       kMain,   kKeyComma,       false},
-    {Qt::Key_N,           kMain,   kKeyN,           false},
-    {Qt::Key_M,           kMain,   kKeyM,           false},
-    {Qt::Key_Period,      kMain,   kKeyPeriod,      false},
-    {Qt::Key_Backspace,   kMain,   kKeyDelete,      false},
-    {Qt::Key_Period,      kKeypad, kKeypadDecimal,  false},
-    {Qt::Key_Comma,       kKeypad, kKeypadDecimal,  false},
-    {Qt::Key_Asterisk,    kKeypad, kKeypadMultiply, false},
-    {Qt::Key_Plus,        kKeypad, kKeypadPlus,     false},
-    {Qt::Key_Clear,       kMain,   kKeypadClear,    false},
-    {Qt::Key_NumLock,     kMain,   kKeypadClear,    false},
-    {Qt::Key_NumLock,     kKeypad, kKeypadClear,    false},
-    {Qt::Key_Slash,       kKeypad, kKeypadDivide,   false},
-    {Qt::Key_Enter,       kKeypad, kKeypadEnter,    false},
-    {Qt::Key_Minus,       kKeypad, kKeypadMinus,    false},
-    {Qt::Key_0,           kKeypad, kKeypad0,        false},
-    {Qt::Key_1,           kKeypad, kKeypad1,        false},
-    {Qt::Key_2,           kKeypad, kKeypad2,        false},
-    {Qt::Key_3,           kKeypad, kKeypad3,        false},
-    {Qt::Key_4,           kKeypad, kKeypad4,        false},
-    {Qt::Key_5,           kKeypad, kKeypad5,        false},
-    {Qt::Key_6,           kKeypad, kKeypad6,        false},
-    {Qt::Key_7,           kKeypad, kKeypad7,        false},
-    {Qt::Key_8,           kKeypad, kKeypad8,        false},
-    {Qt::Key_9,           kKeypad, kKeypad9,        false},
-    {Qt::Key_Delete,      kKeypad, kKeypadDecimal,  false}, // NumLock off
-    {Qt::Key_Insert,      kKeypad, kKeypad0,        false},
-    {Qt::Key_End,         kKeypad, kKeypad1,        false},
-    {Qt::Key_Down,        kKeypad, kKeypad2,        false},
-    {Qt::Key_PageDown,    kKeypad, kKeypad3,        false},
-    {Qt::Key_Left,        kKeypad, kKeypad4,        false},
-    {Qt::Key_Clear,       kKeypad, kKeypad5,        false},
-    {Qt::Key_Right,       kKeypad, kKeypad6,        false},
-    {Qt::Key_Home,        kKeypad, kKeypad7,        false},
-    {Qt::Key_Up,          kKeypad, kKeypad8,        false},
-    {Qt::Key_PageUp,      kKeypad, kKeypad9,        false},
-    {Qt::Key_F1,          kMain,   kKeyF1,          false},
-    {Qt::Key_F2,          kMain,   kKeyF2,          false},
-    {Qt::Key_F3,          kMain,   kKeyF3,          false},
-    {Qt::Key_F4,          kMain,   kKeyF4,          false},
-    {Qt::Key_F5,          kMain,   kKeyF5,          false},
-    {Qt::Key_F6,          kMain,   kKeyF6,          false},
-    {Qt::Key_F7,          kMain,   kKeyF7,          false},
-    {Qt::Key_F8,          kMain,   kKeyF8,          false},
-    {Qt::Key_F9,          kMain,   kKeyF9,          false},
-    {Qt::Key_F10,         kMain,   kKeyF10,         false},
-    {Qt::Key_Home,        kMain,   kKeyHome,        false},
-    {Qt::Key_PageUp,      kMain,   kKeyPageUp,      false},
-    {Qt::Key_End,         kMain,   kKeyEnd,         false},
-    {Qt::Key_Left,        kMain,   kKeyLeft,        false},
-    {Qt::Key_Right,       kMain,   kKeyRight,       false},
-    {Qt::Key_Down,        kMain,   kKeyDown,        false},
-    {Qt::Key_Up,          kMain,   kKeyUp,          false},
+    {KEY_S,          kKeyS},
+    {KEY_D,          kKeyD},
+    {KEY_F,          kKeyF},
+    {KEY_C,          kKeyC},
+    {KEY_1,          kKey1},
+    {KEY_2,          kKey2},
+    {KEY_3,          kKey3},
+    {KEY_4,          kKey4},
+    {KEY_5,          kKey5},
+    {KEY_6,          kKey6},
+    {KEY_7,          kKey7},
+    {KEY_8,          kKey8},
+    {KEY_EQUAL,      kKeyEqual},
+    {KEY_MINUS,      kKeyMinus},
+    {KEY_P,          kKeyP},
+    {KEY_COMMA,      kKeyComma},
+    {KEY_N,          kKeyN},
+    {KEY_M,          kKeyM},
+    {KEY_DOT,        kKeyPeriod},
+    {KEY_BACKSPACE,  kKeyDelete},
+    {KEY_KPDOT,      kKeypadDecimal},
+    {KEY_KPASTERISK, kKeypadMultiply},
+    {KEY_KPPLUS,     kKeypadPlus},
+    {KEY_NUMLOCK,    kKeypadClear},
+    {KEY_KPSLASH,    kKeypadDivide},
+    {KEY_KPENTER,    kKeypadEnter},
+    {KEY_KPMINUS,    kKeypadMinus},
+    {KEY_KP0,        kKeypad0},
+    {KEY_KP1,        kKeypad1},
+    {KEY_KP2,        kKeypad2},
+    {KEY_KP3,        kKeypad3},
+    {KEY_KP4,        kKeypad4},
+    {KEY_KP5,        kKeypad5},
+    {KEY_KP6,        kKeypad6},
+    {KEY_KP7,        kKeypad7},
+    {KEY_KP8,        kKeypad8},
+    {KEY_KP9,        kKeypad9},
+    {KEY_F1,         kKeyF1},
+    {KEY_F2,         kKeyF2},
+    {KEY_F3,         kKeyF3},
+    {KEY_F4,         kKeyF4},
+    {KEY_F5,         kKeyF5},
+    {KEY_F6,         kKeyF6},
+    {KEY_F7,         kKeyF7},
+    {KEY_F8,         kKeyF8},
+    {KEY_F9,         kKeyF9},
+    {KEY_F10,        kKeyF10},
+    {KEY_HOME,       kKeyHome},
+    {KEY_PAGEUP,     kKeyPageUp},
+    {KEY_END,        kKeyEnd},
+    {KEY_LEFT,       kKeyLeft},
+    {KEY_RIGHT,      kKeyRight},
+    {KEY_DOWN,       kKeyDown},
+    {KEY_UP,         kKeyUp},
 };
 // clang-format on
 
 } // namespace
 
-int KdKeyboardPanel::KeyCode(const QKeyEvent& event, bool* shift) {
-    const bool keypad = event.modifiers() & Qt::KeypadModifier;
+int KdKeyboardPanel::KeyCode(const QKeyEvent& event) {
     for (const SKey& key : kKeys)
-        if (key.mQtKey == event.key() && key.mPad == keypad) {
-            if (shift) *shift = key.mShifted || event.modifiers() & Qt::ShiftModifier;
+        if (quint32(key.mEvdevCode) + kXkbKeycodeOffset == event.nativeScanCode())
             return key.mKeyCode;
-        }
-    if (shift) *shift = event.modifiers() & Qt::ShiftModifier;
     return 0;
 }
 
 void KdKeyboardPanel::keyDown(const QKeyEvent& event, CKdPrmManager* session) {
-    bool shift = false;
-    if (const int keyCode = KeyCode(event, &shift)) mOperation.KeyDown(session, keyCode, shift);
+    if (const int keyCode = KeyCode(event))
+        mOperation.KeyDown(session, keyCode, event.modifiers() & Qt::ShiftModifier);
 }
 
 void KdKeyboardPanel::keyUp(const QKeyEvent& event, CKdPrmManager* session) {

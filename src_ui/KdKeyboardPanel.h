@@ -5,16 +5,17 @@
 class CKdPrmManager;
 class QKeyEvent;
 
-// The menu tree's keyboard as the switcher's panel: Qt key events become the panel's key codes
-// (one table), and the codes the operations of CKdKeyboardOperation.
+// The menu tree's keyboard as the switcher's panel: keys, by their physical place (the native scan
+// code of xcb and Wayland), become the panel's key codes (one table), and the codes the
+// operations of CKdKeyboardOperation. Shift is taken from the modifier flags.
 class KdKeyboardPanel {
 public:
     explicit KdKeyboardPanel(CKdKeyboardOperation::Log log = CKdKeyboardOperation::SystemLog)
         : mOperation(std::move(log)) {}
 
-    // The panel's key code of a key event, 0 for a key the panel does not know; shift tells
-    // whether Shift counts as held (it matters for the main keyboard's digits only).
-    static int KeyCode(const QKeyEvent& event, bool* shift = nullptr);
+    // The panel's key code of a key event, 0 for a key the panel does not know (or an event
+    // without a scan code). The character the key types does not count.
+    static int KeyCode(const QKeyEvent& event);
 
     // Without a session only the log lines and the hold keys' state change. Repeated presses of a
     // held key act again; the releases that Qt sends between repeats are not key-ups.

@@ -37,20 +37,25 @@ constexpr int kFocusScrollMs = 200;
 
 constexpr uint64_t kSwitcherVendorProduct = uint64_t(kKdUsbVendorID) << 32 | kKdUsbProductID;
 
+// The serial number, or the path of a serial node given by path.
+QString SerialText(const LIOUsbDevice* device) {
+    return QString::fromUtf8(device->mInfo.serialNumber.CString());
+}
+
 // "Product (serial)"; a serial node given by path carries no product name of its own.
 QString DeviceText(const LIOUsbDevice* device) {
     const LString& name = device->mInfo.productName;
     return QStringLiteral("%1 (%2)").arg(name.Length() ? QString::fromUtf8(name.CString())
                                                        : QStringLiteral("KALDO-1"),
-                                         QString::fromUtf8(device->mInfo.serialNumber.CString()));
+                                         SerialText(device));
 }
 
 } // namespace
 
 KdMainWindow::KdMainWindow(QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::KdMainWindow>()),
-      mWakeNotification([this] { reconnectDevice(); }) {
+    : QMainWindow(parent), ui(std::make_unique<Ui::KdMainWindow>()) {
     UiRunLoop::InstallMain();
+    mWakeNotification.emplace([this] { reconnectDevice(); });
     ui->setupUi(this);
 
     QTableWidget* table = ui->devListView;
@@ -141,6 +146,10 @@ void KdMainWindow::receiveData(int32_t eventNum, int64_t dataNum) {
 }
 
 void KdMainWindow::onTimer() {
+    if (!mRestarting.isEmpty() && !isRestarting()) {
+        mRestarting.clear();
+        showConnectionNotice();
+    }
     if (mDevListUpdated && !isUpdateWindowOpen()) {
         mDevListUpdated = false;
         reloadDeviceTable();
@@ -164,17 +173,18 @@ void KdMainWindow::reloadDeviceTable() {
             table->setItem(row, 0, item);
         }
     }
-    if (mCurDevice) {
-        if (mCurDevice->mRemoved) {
-            table->clearSelection();
-            SafeSelection::SelectAnyRowWithDefault(table, 0);
-        } else {
-            for (int row = 0; row < mDeviceList.Count(); ++row)
-                if (mDeviceList.ObjectAtIndex(row) == mCurDevice.Get())
-                    SafeSelection::SelectAnyRowWithDefault(table, row);
-        }
-    } else if (wasEmpty) {
-        // A switcher that appears in an empty list opens without a click.
+    if (mCurDevice && !mCurDevice->mRemoved) {
+        for (int row = 0; row < mDeviceList.Count(); ++row)
+            if (mDeviceList.ObjectAtIndex(row) == mCurDevice.Get())
+                SafeSelection::SelectAnyRowWithDefault(table, row);
+    } else if (isRestarting()) {
+        // A rebooting switcher is waited for, not replaced by another one.
+        for (int row = 0; row < mDeviceList.Count(); ++row)
+            if (deviceRowText(row) == mRestarting)
+                SafeSelection::SelectAnyRowWithDefault(table, row);
+    } else if (mCurDevice || wasEmpty) {
+        // The current device went away, or a switcher appeared in an empty list: the first row
+        // opens without a click.
         SafeSelection::SelectAnyRowWithDefault(table, 0);
     }
     // The rows were rebuilt without telling: let the selection change the current device.
@@ -192,6 +202,10 @@ void KdMainWindow::tableViewSelectionDidChange() {
         updateButtonsState();
         return;
     }
+    if (!mCurDevice || !mCurDevice->mRemoved)
+        mGoneSerial.clear(); // a choice in the list is no news
+    else if (!isRestarting())
+        mGoneSerial = SerialText(mCurDevice);
     if (mCurDevice) mCurDevice->CloseDevice();
     mPrmManager = nullptr;
     mCurDevice = device;
@@ -202,6 +216,7 @@ void KdMainWindow::tableViewSelectionDidChange() {
                                                     this, device, [this] { actionUpdateButton(); });
 #endif
     ui->headerView->setVersion(nullptr);
+    ui->headerView->setSerial({});
     if (device) {
         mLastSection = ui->menuView->selectedRow();
         ui->menuView->clearSelection();
@@ -220,6 +235,13 @@ void KdMainWindow::tryOpenTargetDevice() {
         mPrmManager = session;
         const CKdPrmManager::_SVersionInfo version = session->VersionInfo();
         ui->headerView->setVersion(&version);
+        const QString serial = SerialText(mCurDevice);
+        ui->headerView->setSerial(serial);
+        if (!mGoneSerial.isEmpty() && mGoneSerial != serial)
+            ui->headerView->showNotice(tr("%1 went away.\nNow open: %2").arg(mGoneSerial, serial));
+        mGoneSerial.clear();
+        // The rebooted attachment may answer once more before it leaves.
+        if (mCurDevice->mSessionID != mRestartingSession) mRestarting.clear();
         KdMenuView* menu = ui->menuView;
         menu->setDataSource(
             mCurDevice->VendorProduct() == kSwitcherVendorProduct ? new KdMenuDataSource : nullptr);
@@ -245,6 +267,7 @@ void KdMainWindow::clearDeviceInformation() {
     ui->menuView->setDataSource(nullptr);
     updateButtonsState();
     ui->headerView->setVersion(nullptr);
+    ui->headerView->setSerial({});
     showConnectionNotice();
 }
 
@@ -272,6 +295,9 @@ void KdMainWindow::handleAlertRequest(const LNotification& notification) {
 void KdMainWindow::handleRebootRequest() {
     if (!mCurDevice || !mPrmManager) return;
     mPrmManager->SendCmdPacket(mPrmManager->MakeCmdPacket(kRebootCommand), kRebootWaitMs);
+    mRestarting = DeviceText(mCurDevice);
+    mRestartingSession = mCurDevice->mSessionID;
+    mRestartDeadline.setRemainingTime(kRestartWaitMs);
     mCurDevice->CloseDevice();
     mPrmManager = nullptr;
     clearDeviceInformation();
@@ -322,7 +348,10 @@ void KdMainWindow::checkDeviceAccess() {
 void KdMainWindow::showConnectionNotice() {
     if (ui->menuView->dataSource()) return;
     QString text;
-    if (!mCurDevice) {
+    if (isRestarting()) {
+        text =
+            tr("%1 is restarting…\n\nIt opens again by itself once it is back.").arg(mRestarting);
+    } else if (!mCurDevice) {
         text = mDeviceList.Count() == 0
                    ? tr("No KALDO-1 is connected.\n\nConnect the switcher by USB, or start the "
                         "virtual switcher kaldo-sim.")

@@ -6,12 +6,14 @@
 #include "LIONotificationBridge.h"
 #include "LNotificationCenter.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -40,6 +42,8 @@ public:
     // After an operation that makes the switcher change settings the open page shows, the page
     // is read again once this much later; operations in between share the one reading.
     static constexpr int kPageRereadDelayMs = 200;
+    // How long a rebooting switcher is waited for before the window lists others again.
+    static constexpr int kRestartWaitMs = 30000;
 
     explicit KdMainWindow(QWidget* parent = nullptr);
     ~KdMainWindow() override;
@@ -96,6 +100,7 @@ private:
     // Reads the open page again, once, after operations that change other settings.
     void observeSideEffects();
     void rereadOpenPage();
+    bool isRestarting() const { return !mRestarting.isEmpty() && !mRestartDeadline.hasExpired(); }
 
     std::unique_ptr<Ui::KdMainWindow> ui;
     CKdIONotification mIONotify;
@@ -117,7 +122,11 @@ private:
     std::set<int64_t> mAccessNoticeShown; // attachments already told about
     QPointer<QLabel> mNotice;
     QPointer<QLabel> mCompanionStatus;
-    KdWakeNotification mWakeNotification;
+    QString mGoneSerial; // the open switcher that went away, named when another one opens
+    QString mRestarting; // the switcher told to reboot, waited for until the deadline
+    int64_t mRestartingSession = 0;
+    QDeadlineTimer mRestartDeadline;
+    std::optional<KdWakeNotification> mWakeNotification; // made once the run loop is installed
     CKdRemoteControl mRemoteControl{
         [this](int32_t eventNum, int64_t dataNum) { receiveData(eventNum, dataNum); }};
 };

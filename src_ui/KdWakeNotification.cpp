@@ -1,6 +1,8 @@
 #include "KdWakeNotification.h"
 
+#include <syslog.h>
 #include <systemd/sd-bus.h>
+#include <utility>
 
 KdWakeNotification::KdWakeNotification(Handler onWake) : mOnWake(std::move(onWake)) {
     if (sd_bus_open_system(&mBus) < 0) {
@@ -14,8 +16,15 @@ KdWakeNotification::KdWakeNotification(Handler onWake) : mOnWake(std::move(onWak
         mBus = sd_bus_flush_close_unref(mBus);
         return;
     }
+    // The connection completes only on a run loop that reads the bus: without one nothing would
+    // ever be heard, so say so and keep no bus.
     mSource = LRunLoopSource(sd_bus_get_fd(mBus), [this] { ProcessBus(); });
-    mSource.AddRunLoopSource();
+    if (!mSource.AddRunLoopSource()) {
+        syslog(LOG_WARNING, "Waking from sleep is not watched: no main run loop reads the bus");
+        sd_bus_slot_unref(std::exchange(mSlot, nullptr));
+        mBus = sd_bus_flush_close_unref(mBus);
+        return;
+    }
     ProcessBus();
 }
 

@@ -7,7 +7,8 @@
 #include <functional>
 
 // Tells when the computer has woken from sleep: logind's PrepareForSleep(false) on the system
-// bus, read on the main run loop. Without a system bus it never fires.
+// bus, read on the main run loop, which must be installed first. Without a system bus or a main
+// run loop it never fires (and logs why when the run loop is missing).
 class KdWakeNotification {
 public:
     using Handler = std::function<void()>;

@@ -35,9 +35,9 @@ bool LIONotification::SetMatchingInfo(const LIOService& matching) {
     // ServiceAppeared drops the second report.
     if (!mUdev) mUdev = LUdev::Create();
     mMonitor = LUdevMonitor::FromNetlink(mUdev);
-    const bool watching = mMonitor.AddMatch(kUsbSubsystem, kUsbDeviceType) &&
-                          mMonitor.AddMatch(kTtySubsystem) && mMonitor.EnableReceiving();
-    if (watching)
+    const bool watching =
+        mMonitor.AddMatch(kUsbSubsystem, kUsbDeviceType) && mMonitor.AddMatch(kTtySubsystem) &&
+        mMonitor.EnableReceiving() &&
         AddRunLoopSource(LRunLoopSource(mMonitor.Descriptor(), [this] { ReceiveUdevEvents(); }));
     for (const LIOService& service : UdevServices(mUdev, mMatching))
         ServiceAppeared(service);
@@ -59,9 +59,9 @@ int64_t LIONotification::AddManualDevice(const char* path) {
     return session;
 }
 
-void LIONotification::AddRunLoopSource(const LRunLoopSource& source) {
+bool LIONotification::AddRunLoopSource(const LRunLoopSource& source) {
     mRunLoopSource = source;
-    mRunLoopSource.AddRunLoopSource(mRunLoop);
+    return mRunLoopSource.AddRunLoopSource(mRunLoop);
 }
 
 void LIONotification::RawDeviceAdded(const LIOService& service) {

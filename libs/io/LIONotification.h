@@ -50,7 +50,8 @@ public:
     int64_t AddManualDevice(const char* path);
 
 protected:
-    virtual void AddRunLoopSource(const LRunLoopSource& source);
+    // False when the source could not be added (no run loop).
+    virtual bool AddRunLoopSource(const LRunLoopSource& source);
     // Base behaviour: tell the delegate with `more` null.
     virtual void RawDeviceAdded(const LIOService& service);
     virtual void RawDeviceRemoved(const LIOService& service);

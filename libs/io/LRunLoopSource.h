@@ -15,8 +15,8 @@ public:
     virtual ~LRunLoopSource();
 
     // Adds the source to loop (null: the main run loop) unless it is already added. False
-    // without a source or a run loop.
-    bool AddRunLoopSource(LRunLoop* loop = nullptr);
+    // without a source or a run loop (none installed yet): the source is then never read.
+    [[nodiscard]] bool AddRunLoopSource(LRunLoop* loop = nullptr);
     void RemoveRunLoopSource();
 
 private:

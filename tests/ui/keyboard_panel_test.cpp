@@ -19,7 +19,6 @@
 
 using Bytes = ScriptedPeer::Bytes;
 using Wires = std::vector<Bytes>;
-Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
 
 namespace {
 
@@ -98,14 +97,31 @@ struct Companion {
     }
 };
 
-QKeyEvent Key(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-              bool autoRepeat = false) {
-    return QKeyEvent(type, key, modifiers, QString(), autoRepeat);
+// A key event as xcb and Wayland give it: the key's place as its XKB keycode (evdev code + 8) and
+// the character the layout makes of it.
+QKeyEvent Key(QEvent::Type type, quint32 scanCode, int key = 0,
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool autoRepeat = false) {
+    return QKeyEvent(type, key, modifiers, scanCode, 0, 0, QString(), autoRepeat);
 }
+
+// A session on a scripted switcher that answers read-backs from zeroed memory.
+struct PanelSession {
+    ScriptedPeer peer;
+    ScriptedPeer::Device device;
+    CKdPrmManager session;
+    PanelSession() {
+        peer.SetScript(
+            [this](const ScriptedPeer::Packet& packet) { return device.Answer(packet); });
+        session.SetDeviceStream(peer.SessionStream());
+        Collect(peer, 1); // the version request
+    }
+    ~PanelSession() { session.SetDeviceStream(nullptr); }
+};
 
 } // namespace
 
-// Qt key events as the switcher's panel keys, and the menu tree handing its keys to the panel.
+// Keys, by their place, as the switcher's panel keys, and the menu tree handing its keys to the
+// panel.
 class KeyboardPanelTest : public QObject {
     Q_OBJECT
 
@@ -115,82 +131,164 @@ class KeyboardPanelTest : public QObject {
 private slots:
     void init() { qputenv("KALDO_DEVICE_DIR", mRecords.path().toLocal8Bit()); }
 
-    // The panel key of a Qt key; Shift is reported held exactly when the key came with it.
+    // Every key of the panel by its place (XKB keycode), whatever character it types, and keys
+    // that are not the panel's. Key codes as the panel numbers them.
     void KeyCodes_data() {
-        QTest::addColumn<int>("qtKey");
-        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<uint>("scanCode");
         QTest::addColumn<int>("keyCode");
-        const auto none = Qt::KeyboardModifiers(Qt::NoModifier);
-        const auto pad = Qt::KeyboardModifiers(Qt::KeypadModifier);
-        const auto shift = Qt::KeyboardModifiers(Qt::ShiftModifier);
         const struct {
-            const char* name;
-            int key;
-            Qt::KeyboardModifiers modifiers;
-            int code;
+            const char* name; // the key on a US keyboard
+            uint scanCode;
+            int keyCode;
         } rows[] = {
-            {"S", Qt::Key_S, none, 1}, {"shift S", Qt::Key_S, shift, 1},
-            {"A is none", Qt::Key_A, none, 0},
-            {"5 is 23", Qt::Key_5, none, 23}, {"6 is 22", Qt::Key_6, none, 22},
-            {"main 0 is none", Qt::Key_0, none, 0},
-            {"shift 3 as typed", Qt::Key_NumberSign, shift, 20},
-            {"shift 3 as key", Qt::Key_3, shift, 20}, {"shift 8", Qt::Key_Asterisk, shift, 28},
-            {"main -", Qt::Key_Minus, none, 27}, {"main .", Qt::Key_Period, none, 47},
-            {"keypad *", Qt::Key_Asterisk, pad, 67}, {"keypad 3", Qt::Key_3, pad, 85},
-            {"keypad 8", Qt::Key_8, pad, 91}, {"keypad 9", Qt::Key_9, pad, 92},
-            {"keypad 0", Qt::Key_0, pad, 82}, {"keypad enter", Qt::Key_Enter, pad, 76},
-            {"keypad -", Qt::Key_Minus, pad, 78}, {"keypad /", Qt::Key_Slash, pad, 75},
-            {"keypad .", Qt::Key_Period, pad, 65}, {"return is none", Qt::Key_Return, none, 0},
-            {"clear", Qt::Key_Clear, none, 71}, {"num lock as clear", Qt::Key_NumLock, none, 71},
-            {"keypad 5, num lock off", Qt::Key_Clear, pad, 87},
-            {"keypad 4, num lock off", Qt::Key_Left, pad, 86},
-            {"keypad 9, num lock off", Qt::Key_PageUp, pad, 92},
-            {"backspace", Qt::Key_Backspace, none, 51}, {"F1", Qt::Key_F1, none, 122},
-            {"F4", Qt::Key_F4, none, 118}, {"F10", Qt::Key_F10, none, 109},
-            {"page up", Qt::Key_PageUp, none, 116}, {"end", Qt::Key_End, none, 119},
-            {"left", Qt::Key_Left, none, 123}, {"up", Qt::Key_Up, none, 126},
+            {"S", 39, 1},          {"D", 40, 2},
+            {"F", 41, 3},          {"C", 54, 8},
+            {"1", 10, 18},         {"2", 11, 19},
+            {"3", 12, 20},         {"4", 13, 21},
+            {"5", 14, 23},         {"6", 15, 22},
+            {"7", 16, 26},         {"8", 17, 28},
+            {"=", 21, 24},         {"-", 20, 27},
+            {"P", 33, 35},         {",", 59, 43},
+            {"N", 57, 45},         {"M", 58, 46},
+            {".", 60, 47},         {"backspace", 22, 51},
+            {"keypad .", 91, 65},  {"keypad *", 63, 67},
+            {"keypad +", 86, 69},  {"num lock", 77, 71},
+            {"keypad /", 106, 75}, {"keypad enter", 104, 76},
+            {"keypad -", 82, 78},  {"keypad 0", 90, 82},
+            {"keypad 1", 87, 83},  {"keypad 2", 88, 84},
+            {"keypad 3", 89, 85},  {"keypad 4", 83, 86},
+            {"keypad 5", 84, 87},  {"keypad 6", 85, 88},
+            {"keypad 7", 79, 89},  {"keypad 8", 80, 91},
+            {"keypad 9", 81, 92},  {"F1", 67, 122},
+            {"F2", 68, 120},       {"F3", 69, 99},
+            {"F4", 70, 118},       {"F5", 71, 96},
+            {"F6", 72, 97},        {"F7", 73, 98},
+            {"F8", 74, 100},       {"F9", 75, 101},
+            {"F10", 76, 109},      {"home", 110, 115},
+            {"page up", 112, 116}, {"end", 115, 119},
+            {"left", 113, 123},    {"right", 114, 124},
+            {"down", 116, 125},    {"up", 111, 126},
+            {"A", 38, 0},          {"main 0", 19, 0},
+            {"return", 36, 0},     {"tab", 23, 0},
+            {"German #", 51, 0},   {"no scan code", 0, 0},
         };
         for (const auto& row : rows)
-            QTest::newRow(row.name) << row.key << row.modifiers << row.code;
+            QTest::newRow(row.name) << row.scanCode << row.keyCode;
     }
     void KeyCodes() {
-        QFETCH(int, qtKey);
-        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(uint, scanCode);
         QFETCH(int, keyCode);
-        const bool shift = modifiers == Qt::ShiftModifier;
-        const QKeyEvent event = Key(QEvent::KeyPress, qtKey, modifiers);
-        bool shiftHeld = !shift;
-        QCOMPARE(KdKeyboardPanel::KeyCode(event, &shiftHeld), keyCode);
-        QCOMPARE(shiftHeld, shift);
+        for (const int character : {0, int(Qt::Key_1), int(Qt::Key_Ampersand), int(Qt::Key_Left)})
+            for (const auto modifiers : {Qt::NoModifier, Qt::ShiftModifier, Qt::KeypadModifier})
+                QCOMPARE(
+                    KdKeyboardPanel::KeyCode(Key(QEvent::KeyPress, scanCode, character, modifiers)),
+                    keyCode);
     }
 
     void KeysReachTheSwitcher() {
-        ScriptedPeer peer;
-        CKdPrmManager session;
-        session.SetDeviceStream(peer.SessionStream());
-        peer.TakePackets();
+        PanelSession panelSession;
+        ScriptedPeer& peer = panelSession.peer;
+        CKdPrmManager& session = panelSession.session;
         std::vector<std::string> log;
         KdKeyboardPanel panel([&](const char* line) { log.push_back(line); });
 
         // F10 held: repeated presses act again, the releases between repeats are no key-ups.
-        panel.keyDown(Key(QEvent::KeyPress, Qt::Key_F10), &session);
-        panel.keyUp(Key(QEvent::KeyRelease, Qt::Key_F10, Qt::NoModifier, true), &session);
-        panel.keyDown(Key(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier, true), &session);
-        panel.keyUp(Key(QEvent::KeyRelease, Qt::Key_F10), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 76, Qt::Key_F10), &session);
+        panel.keyUp(Key(QEvent::KeyRelease, 76, Qt::Key_F10, Qt::NoModifier, true), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 76, Qt::Key_F10, Qt::NoModifier, true), &session);
+        panel.keyUp(Key(QEvent::KeyRelease, 76, Qt::Key_F10), &session);
         QCOMPARE(Collect(peer, 3), (Wires{Set(187, {0xFC}), Set(187, {0xFC}), Set(187, {0})}));
 
-        panel.keyDown(Key(QEvent::KeyPress, Qt::Key_NumberSign, Qt::ShiftModifier), &session);
-        panel.keyDown(Key(QEvent::KeyPress, Qt::Key_0, Qt::KeypadModifier), &session);
-        panel.keyDown(Key(QEvent::KeyPress, Qt::Key_3, Qt::KeypadModifier), &session);
-        panel.keyUp(Key(QEvent::KeyRelease, Qt::Key_0, Qt::KeypadModifier), &session);
-        panel.keyDown(Key(QEvent::KeyPress, Qt::Key_A), &session); // no panel key
-        panel.keyDown(Key(QEvent::KeyPress, Qt::Key_3, Qt::KeypadModifier), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 12, Qt::Key_NumberSign, Qt::ShiftModifier), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 90, Qt::Key_0, Qt::KeypadModifier), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 89, Qt::Key_3, Qt::KeypadModifier), &session);
+        panel.keyUp(Key(QEvent::KeyRelease, 90, Qt::Key_0, Qt::KeypadModifier), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 38, Qt::Key_A), &session); // no panel key
+        panel.keyDown(Key(QEvent::KeyPress, 89, Qt::Key_PageDown, Qt::KeypadModifier), &session);
         QCOMPARE(Collect(peer, 3),
                  (Wires{Set(176, {0, 2, 1}), Set(171, {2, 1, 0, 1}), Set(171, {2, 0, 0, 1})}));
         QCOMPARE(log, (std::vector<std::string>{
                           "109", "ZoomIn", "109", "ZoomIn", "ZoomStop", "20", "3 with Shift", "82",
                           "TenKey0", "85", "TenKeyNum3 with 0", "TenKey0Off", "85", "TenKeyNum3"}));
-        session.SetDeviceStream(nullptr);
+    }
+
+    // The same keys pressed on a US, a German (QWERTZ) and a French (AZERTY) layout: each types
+    // other characters, the switcher gets the same bytes.
+    void LayoutsTypeOtherCharactersForTheSameBytes() {
+        const auto none = Qt::KeyboardModifiers(Qt::NoModifier);
+        const auto shift = Qt::KeyboardModifiers(Qt::ShiftModifier);
+        const struct {
+            QEvent::Type type;
+            uint scanCode;
+            Qt::KeyboardModifiers modifiers;
+            int us, de, fr;
+        } keys[] = {
+            {QEvent::KeyPress, 10, none, Qt::Key_1, Qt::Key_1, Qt::Key_Ampersand},
+            {QEvent::KeyPress, 10, shift, Qt::Key_Exclam, Qt::Key_Exclam, Qt::Key_1},
+            {QEvent::KeyPress, 12, shift, Qt::Key_NumberSign, Qt::Key_section, Qt::Key_3},
+            {QEvent::KeyPress, 16, none, Qt::Key_7, Qt::Key_7, Qt::Key_Egrave},
+            {QEvent::KeyPress, 58, none, Qt::Key_M, Qt::Key_M, Qt::Key_Comma},
+            {QEvent::KeyPress, 59, none, Qt::Key_Comma, Qt::Key_Comma, Qt::Key_Semicolon},
+            {QEvent::KeyPress, 60, none, Qt::Key_Period, Qt::Key_Period, Qt::Key_Colon},
+            {QEvent::KeyPress, 20, none, Qt::Key_Minus, Qt::Key_ssharp, Qt::Key_ParenRight},
+            {QEvent::KeyRelease, 20, none, Qt::Key_Minus, Qt::Key_ssharp, Qt::Key_ParenRight},
+            {QEvent::KeyPress, 21, none, Qt::Key_Equal, Qt::Key_Dead_Acute, Qt::Key_Equal},
+            {QEvent::KeyRelease, 21, none, Qt::Key_Equal, Qt::Key_Dead_Acute, Qt::Key_Equal},
+            // The key right of L (German #, US backslash) is none of the panel's.
+            {QEvent::KeyPress, 51, none, Qt::Key_Backslash, Qt::Key_NumberSign, Qt::Key_Asterisk},
+        };
+        const Wires expected = {Set(171, {0, 0, 0, 1}), Set(176, {0, 0, 1}), Set(176, {0, 2, 1}),
+                                Set(171, {6, 0, 0, 1}), Set(208, {1}),       Set(206, {1}),
+                                Set(207, {1}),          Set(187, {4}),       Set(187, {0}),
+                                Set(187, {0xFC}),       Set(187, {0})};
+        for (const char* layout : {"us", "de", "fr"}) {
+            PanelSession panelSession;
+            KdKeyboardPanel panel([](const char*) {});
+            for (const auto& key : keys) {
+                const int character = *layout == 'u' ? key.us : *layout == 'd' ? key.de : key.fr;
+                const QKeyEvent event = Key(key.type, key.scanCode, character, key.modifiers);
+                if (key.type == QEvent::KeyPress)
+                    panel.keyDown(event, &panelSession.session);
+                else
+                    panel.keyUp(event, &panelSession.session);
+            }
+            QVERIFY2(Collect(panelSession.peer, expected.size()) == expected, layout);
+        }
+    }
+
+    // Shift pressed while a zoom key is down makes its release another character: the zoom
+    // still stops.
+    void ShiftedZoomKeyUpStopsTheZoom() {
+        PanelSession panelSession;
+        CKdPrmManager& session = panelSession.session;
+        KdKeyboardPanel panel([](const char*) {});
+        panel.keyDown(Key(QEvent::KeyPress, 21, Qt::Key_Equal), &session);
+        panel.keyUp(Key(QEvent::KeyRelease, 21, Qt::Key_Plus, Qt::ShiftModifier), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 20, Qt::Key_Minus), &session);
+        panel.keyUp(Key(QEvent::KeyRelease, 20, Qt::Key_Underscore, Qt::ShiftModifier), &session);
+        QCOMPARE(Collect(panelSession.peer, 4),
+                 (Wires{Set(187, {0xFC}), Set(187, {0}), Set(187, {4}), Set(187, {0})}));
+    }
+
+    // Plain keypad digits recall presets with NumLock on and off; the moves come only while
+    // NumLock (the Clear key) is held, whatever NumLock's state.
+    void KeypadWithNumLockOnAndOff() {
+        PanelSession panelSession;
+        CKdPrmManager& session = panelSession.session;
+        KdKeyboardPanel panel([](const char*) {});
+        const auto pad = Qt::KeyboardModifiers(Qt::KeypadModifier);
+        panel.keyDown(Key(QEvent::KeyPress, 88, Qt::Key_2, pad), &session);    // NumLock on
+        panel.keyDown(Key(QEvent::KeyPress, 88, Qt::Key_Down, pad), &session); // NumLock off
+        panel.keyDown(Key(QEvent::KeyPress, 83, Qt::Key_Left, pad), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 77, Qt::Key_NumLock), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 88, Qt::Key_2, pad), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 79, Qt::Key_Home, pad), &session);
+        panel.keyUp(Key(QEvent::KeyRelease, 77, Qt::Key_NumLock), &session);
+        panel.keyDown(Key(QEvent::KeyPress, 88, Qt::Key_Down, pad), &session);
+        QCOMPARE(Collect(panelSession.peer, 7),
+                 (Wires{Set(171, {1, 0, 0, 1}), Set(171, {1, 0, 0, 1}), Set(171, {3, 0, 0, 1}),
+                        ScriptedPeer::Response(0x10, 0, {184, 0, 2}), Set(184, {8, 0}),
+                        Set(182, {0, 0, 0, 0}), Set(171, {1, 0, 0, 1})}));
     }
 
     void ArrowKeysNeverMoveTheSelection() {
@@ -227,7 +325,10 @@ private slots:
         QTRY_VERIFY(window.prmManager());
         QTest::qWait(300); // the opening page's requests
         peer.TakePackets();
-        QTest::keyClick(window.menuView(), Qt::Key_F10);
+        QKeyEvent f10Down = Key(QEvent::KeyPress, 76, Qt::Key_F10);
+        QKeyEvent f10Up = Key(QEvent::KeyRelease, 76, Qt::Key_F10);
+        QApplication::sendEvent(window.menuView(), &f10Down);
+        QApplication::sendEvent(window.menuView(), &f10Up);
         QCOMPARE(Collect(peer, 2), (Wires{Set(187, {0xFC}), Set(187, {0})}));
 
         const KdPrmPopUpButton* meType = OpenPageShowing(window, 210); // "M/E Type"

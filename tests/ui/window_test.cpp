@@ -265,6 +265,58 @@ private slots:
         QCOMPARE(boxes.first()->windowModality(), Qt::WindowModal);
         QTRY_VERIFY(boxes.first()->isVisible());
     }
+    // The header names the open switcher; when it goes away and another one opens, a notice
+    // beside the versions says so.
+    void AReplacedSwitcherIsNamed() {
+        SimProcess first({"--serial", "K1FIRST001"});
+        qputenv("KALDO_DEVICE_DIR", first.DeviceDir().c_str());
+        KdMainWindow window;
+        const QLabel* serial = window.headerView()->findChild<QLabel*>("serialNumber");
+        const QLabel* notice = window.headerView()->findChild<QLabel*>("deviceNotice");
+        QVERIFY(serial && notice);
+        QTRY_VERIFY(window.prmManager());
+        QCOMPARE(serial->text(), ": K1FIRST001");
+        QVERIFY(notice->isHidden());
+        ExtraSim second(first, "K1SECOND01");
+        QTRY_COMPARE(window.devListView()->rowCount(), 2);
+
+        QCOMPARE(first.Terminate(), 0);
+        QTRY_COMPARE(serial->text(), ": K1SECOND01");
+        QVERIFY(window.prmManager());
+        QVERIFY(!notice->isHidden());
+        QCOMPARE(notice->text(), "K1FIRST001 went away.\nNow open: K1SECOND01");
+        QVERIFY(!window.isModal() && window.findChildren<QDialog*>().isEmpty());
+    }
+
+    // While the switcher reboots, the window says so (not that none is connected) and waits for
+    // it rather than opening another one; it opens again by itself.
+    void ARebootingSwitcherIsWaitedFor() {
+        SimProcess sim({"--serial", "K1REBOOT01", "--reboot-ms", "1500"});
+        qputenv("KALDO_DEVICE_DIR", sim.DeviceDir().c_str());
+        KdMainWindow window;
+        QTRY_VERIFY(window.prmManager());
+        ExtraSim other(sim, "K1OTHER001");
+        QTRY_COMPARE(window.devListView()->rowCount(), 2);
+
+        LNotificationCenter::Default().Post("KdRebootReqNotification");
+        QTRY_COMPARE(window.devListView()->rowCount(), 1); // it left
+        QDeadlineTimer deadline(10000);
+        bool away = true;
+        while (away && !deadline.hasExpired()) {
+            const auto* notice = qobject_cast<QLabel*>(window.prmView()->widget());
+            QVERIFY(notice);
+            QCOMPARE(notice->text().section('\n', 0, 0), "KALDO-1 (K1REBOOT01) is restarting…");
+            QVERIFY(!window.prmManager());
+            QTest::qWait(20);
+            away = window.devListView()->rowCount() == 1;
+        }
+        QVERIFY(!away);
+        QTRY_VERIFY(window.prmManager());
+        const QLabel* serial = window.headerView()->findChild<QLabel*>("serialNumber");
+        QVERIFY(serial);
+        QCOMPARE(serial->text(), ": K1REBOOT01");
+        QCOMPARE(window.devListView()->selectedItems().first()->text(), "KALDO-1 (K1REBOOT01)");
+    }
 };
 
 QTEST_MAIN(WindowTest)
