@@ -112,7 +112,7 @@ int CtlCommands::Run() {
 }
 
 int CtlCommands::Connect() {
-    mDevice.Start(mOptions.mDevicePath);
+    if (int status = mDevice.Start(mOptions.mDevicePath)) return status;
     if (int status = mDevice.Choose(mOptions.mSerial)) return status;
     return mDevice.Open(*mSession, mOptions.mTrace, mOptions.mWaitBusyS * 1000);
 }
@@ -145,7 +145,7 @@ CtlOutput::Json CtlCommands::RowRecord(const CtlNames::_STarget& target) {
 }
 
 int CtlCommands::List() {
-    mDevice.Start(mOptions.mDevicePath);
+    if (int status = mDevice.Start(mOptions.mDevicePath)) return status;
     const std::vector<CtlDevice::_SEntry> entries = mDevice.Entries();
     if (entries.empty()) return CtlStatus::Fail(CtlStatus::kNoDevice, "no KALDO-1 found");
     char line[512];
@@ -642,7 +642,7 @@ int CtlCommands::Names() {
 }
 
 int CtlCommands::Update() {
-    mDevice.Start(mOptions.mDevicePath);
+    if (int status = mDevice.Start(mOptions.mDevicePath)) return status;
     if (int status = mDevice.Choose(mOptions.mSerial)) return status;
     const bool usb = mOptions.mCommand == "update-usb";
     return CtlUpdate::Run(mDevice, usb ? CtlUpdate::kUsbController : CtlUpdate::kMainFirmware,

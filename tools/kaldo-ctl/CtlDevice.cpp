@@ -4,6 +4,7 @@
 #include "CtlSession.h"
 #include "CtlStatus.h"
 #include "CtlTraceStream.h"
+#include "LSerialPort.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,6 +22,38 @@
 namespace {
 
 constexpr int kBusyPollMs = 200;
+
+// A text from a device or record as it may be printed: control characters (C0, DEL, C1), a
+// backslash and bytes that are not UTF-8 become \xNN, so nothing reaches a terminal as a
+// command.
+std::string Printable(const std::string& text) {
+    std::string printable;
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const size_t length = byte < 0x80           ? 1
+                              : (byte >> 5) == 0x6  ? 2
+                              : (byte >> 4) == 0xE  ? 3
+                              : (byte >> 3) == 0x1E ? 4
+                                                    : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        const bool c1 = byte == 0xC2 && valid && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (valid && !c1 && byte >= 0x20 && byte != 0x7F && byte != '\\') {
+            printable.append(text, i, length);
+            i += length;
+            continue;
+        }
+        const size_t escaped = c1 ? 2 : 1;
+        for (size_t k = 0; k < escaped; ++k) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(text[i + k]));
+            printable += code;
+        }
+        i += escaped;
+    }
+    return printable;
+}
 
 // The programs (name and pid) that hold path open, as far as /proc shows them.
 std::string Holders(const std::string& path) {
@@ -62,21 +95,25 @@ CtlDevice::CtlDevice() {
 
 CtlDevice::~CtlDevice() = default;
 
-void CtlDevice::Start(const std::string& manualPath) {
+int CtlDevice::Start(const std::string& manualPath) {
     // A node given by path is opened as it is: nothing else is looked at.
     if (!manualPath.empty()) {
         mManualSession = mNotification.AddManualDevice(manualPath.c_str());
-        return;
+        return CtlStatus::kOK;
     }
     // Without udev events the present devices and the record directory still count.
     mNotification.StartNotification();
+    const std::string& failure = mNotification.RecordDirectory().Failure();
+    if (!failure.empty())
+        return CtlStatus::Fail(CtlStatus::kOther, "%s", Printable(failure).c_str());
+    return CtlStatus::kOK;
 }
 
 LString CtlDevice::Serials() const {
     LString serials;
     for (int i = 0; i < mNotification.Count(); ++i) {
         if (i) serials += ", ";
-        serials += mNotification.ObjectAtIndex(i)->mInfo.serialNumber;
+        serials += Printable(mNotification.ObjectAtIndex(i)->mInfo.serialNumber.CString()).c_str();
     }
     return serials;
 }
@@ -85,9 +122,10 @@ std::vector<CtlDevice::_SEntry> CtlDevice::Entries() const {
     std::vector<_SEntry> entries;
     for (int i = 0; i < mNotification.Count(); ++i) {
         CKdUsbDevice* device = mNotification.DeviceAtIndex(i);
-        entries.push_back({device->mInfo.serialNumber.CString(),
-                           device->mInfo.productName.CString(), device->mInfo.locationID,
-                           static_cast<uint64_t>(device->mSessionID), device->BsdPath().CString()});
+        entries.push_back({Printable(device->mInfo.serialNumber.CString()),
+                           Printable(device->mInfo.productName.CString()), device->mInfo.locationID,
+                           static_cast<uint64_t>(device->mSessionID),
+                           Printable(device->BsdPath().CString())});
     }
     return entries;
 }
@@ -113,14 +151,23 @@ int CtlDevice::Choose(const std::string& serial) {
 }
 
 LString CtlDevice::ProductName() const {
-    return mDevice ? mDevice->mInfo.productName : LString();
+    return mDevice ? LString(Printable(mDevice->mInfo.productName.CString()).c_str()) : LString();
 }
 
 int CtlDevice::OpenFailure(const char* serial, const std::string& path) {
+    const std::string shown = Printable(path);
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0)
         return CtlStatus::Fail(CtlStatus::kNoDevice, "%s: %s does not exist (unplugged?)", serial,
-                               path.empty() ? "the serial node" : path.c_str());
+                               path.empty() ? "the serial node" : shown.c_str());
+    // Character devices are judged unopened, as the serial port does.
+    const LSerialPort::ENodeKind kind = LSerialPort::NodeKind(info);
+    if (S_ISCHR(info.st_mode) && kind != LSerialPort::ENodeKind::Accepted)
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "%s %s", shown.c_str(),
+                               kind == LSerialPort::ENodeKind::OwnTerminal
+                                   ? "is this program's own terminal, not a switcher"
+                                   : "is not a terminal a switcher is reached on (a "
+                                     "pseudo-terminal or a USB serial node)");
     const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0 && (errno == EACCES || errno == EPERM))
         return CtlStatus::Fail(
@@ -128,7 +175,7 @@ int CtlDevice::OpenFailure(const char* serial, const std::string& path) {
             "permission denied on %s; install the udev rule 70-kaldo.rules (cmake --install puts "
             "it into /usr/lib/udev/rules.d; then run 'udevadm control --reload' and plug the "
             "switcher in again) or open it as a member of the group that owns it",
-            path.c_str());
+            shown.c_str());
     bool busy = fd < 0 && errno == EBUSY;
     if (fd >= 0) {
         const bool terminal = isatty(fd);
@@ -136,19 +183,19 @@ int CtlDevice::OpenFailure(const char* serial, const std::string& path) {
         close(fd);
         if (!terminal)
             return CtlStatus::Fail(CtlStatus::kNoDevice, "%s is not a terminal, so not a switcher",
-                                   path.c_str());
+                                   shown.c_str());
     } else if (!busy) {
-        return CtlStatus::Fail(CtlStatus::kNoDevice, "cannot open %s: %s", path.c_str(),
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "cannot open %s: %s", shown.c_str(),
                                std::strerror(errno));
     }
     const std::string holders = Holders(path);
-    return CtlStatus::Fail(CtlStatus::kBusy, "%s is in use by %s%s", path.c_str(),
+    return CtlStatus::Fail(CtlStatus::kBusy, "%s is in use by %s%s", shown.c_str(),
                            holders.empty() ? "another program" : holders.c_str(),
                            busy ? "; --wait-busy SECONDS waits for it" : "");
 }
 
 int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs) {
-    const char* serial = mDevice->mInfo.serialNumber;
+    const std::string serial = Printable(mDevice->mInfo.serialNumber.CString());
     LObjPtr_<LStream> stream = mDevice->CreateStream();
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitBusyMs);
     while (!stream && std::chrono::steady_clock::now() < end) {
@@ -156,7 +203,7 @@ int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs) {
         stream = mDevice->CreateStream();
     }
     CKdUsbDevice* usb = dynamic_cast<CKdUsbDevice*>(mDevice.Get());
-    if (!stream) return OpenFailure(serial, usb ? usb->BsdPath().CString() : "");
+    if (!stream) return OpenFailure(serial.c_str(), usb ? usb->BsdPath().CString() : "");
     stream->ReleaseObject(); // the pointer holds the creator's reference now
     if (trace) {
         stream = new CtlTraceStream(stream, stderr);
@@ -169,7 +216,7 @@ int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs) {
         return CtlStatus::kRefused; // already printed
     default:
         return CtlStatus::Fail(CtlStatus::kNoAnswer, "no answer from %s to %d version requests",
-                               serial, CtlSession::kConnectAttempts);
+                               serial.c_str(), CtlSession::kConnectAttempts);
     }
 }
 
@@ -187,6 +234,7 @@ bool CtlDevice::RunUntil(int waitMs, Done done) {
 
 int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
     const LString serial = mDevice->mInfo.serialNumber;
+    const std::string shown = Printable(serial.CString());
     const int64_t before = mDevice->mSessionID;
     const int refusals = session.RefusalCount();
     // The switcher may restart before it answers; only a refusal stops here.
@@ -194,12 +242,12 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
                                            CKdPrmManager::kRequestWaitMs);
     if (sent == CKdPrmManager::kSendFailed)
         return CtlStatus::Fail(CtlStatus::kOther, "cannot send the reboot command to %s",
-                               serial.CString());
+                               shown.c_str());
     if (session.RefusalCount() != refusals) return CtlStatus::kRefused; // already printed
     if (LStream* stream = session.DeviceStream()) stream->Close();
     session.SetDeviceStream(nullptr);
-    out.Line(std::string(serial.CString()) + " is rebooting");
-    const CtlOutput::Json rebooting = {{"serial", serial.CString()}, {"back", false}};
+    out.Line(shown + " is rebooting");
+    const CtlOutput::Json rebooting = {{"serial", shown}, {"back", false}};
     if (waitMs == 0) {
         out.Record(rebooting, "");
         return CtlStatus::kOK;
@@ -211,8 +259,8 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
     }
 
     if (!RunUntil(waitMs, [&] { return bool(mDevice->mRemoved); }))
-        return CtlStatus::Fail(CtlStatus::kNoAnswer, "%s did not leave within %d ms",
-                               serial.CString(), waitMs);
+        return CtlStatus::Fail(CtlStatus::kNoAnswer, "%s did not leave within %d ms", shown.c_str(),
+                               waitMs);
     LIOUsbDevice* back = nullptr;
     const bool returned = RunUntil(waitMs, [&] {
         back = mNotification.DeviceWithSerial(serial);
@@ -220,13 +268,12 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
     });
     if (!returned)
         return CtlStatus::Fail(CtlStatus::kNoAnswer, "%s did not come back within %d ms",
-                               serial.CString(), waitMs);
+                               shown.c_str(), waitMs);
     char sessionText[24];
     std::snprintf(sessionText, sizeof sessionText, "0x%016" PRIx64,
                   static_cast<uint64_t>(back->mSessionID));
-    out.Record({{"serial", serial.CString()}, {"back", true}, {"session", sessionText}},
-               std::string(serial.CString()) + " is back as a new attachment (session " +
-                   sessionText + ")");
+    out.Record({{"serial", shown}, {"back", true}, {"session", sessionText}},
+               shown + " is back as a new attachment (session " + sessionText + ")");
     mDevice = back;
     return CtlStatus::kOK;
 }
