@@ -561,23 +561,16 @@ int CtlCommands::Restore() {
         return status;
     const std::string serial = CKdValueText::RowText(*mSession, *serialRow).CString();
     const CKdPrmManager::_SVersionInfo versions = mSession->VersionInfo();
-    std::string differences;
-    if (!source.mSerial.empty() && source.mSerial != serial)
-        differences += "serial number " + source.mSerial + ", this one " + serial;
-    if (!source.mSoftware.empty() && source.mSoftware != versions.mSoftware.CString())
-        differences += (differences.empty() ? "" : "; ") + std::string("software ") +
-                       source.mSoftware + ", this one " + versions.mSoftware.CString();
-    if (!source.mFPGA.empty() && source.mFPGA != versions.mFPGA.CString())
-        differences += (differences.empty() ? "" : "; ") + std::string("FPGA ") + source.mFPGA +
-                       ", this one " + versions.mFPGA.CString();
+    const std::string differences = CtlBackup::Differences(
+        source, {serial, versions.mSoftware.CString(), versions.mFPGA.CString()});
     if (!differences.empty() && !mOptions.mForce && !mOptions.mDryRun)
         return CtlStatus::Fail(CtlStatus::kDeclined,
-                               "%s was made on another switcher or firmware (%s); add --force to "
-                               "restore it here, with --exclude network,identity to keep this "
-                               "unit's address and names",
+                               "%s is not known to come from this switcher and firmware (%s); add "
+                               "--force to restore it here, with --exclude network,identity to "
+                               "keep this unit's address and names",
                                mOptions.mFile.c_str(), differences.c_str());
     if (!differences.empty())
-        CtlStatus::Note("the backup comes from another switcher or firmware (%s)",
+        CtlStatus::Note("the backup is not known to come from this switcher and firmware (%s)",
                         differences.c_str());
     return ApplyChanges(changes, true);
 }
