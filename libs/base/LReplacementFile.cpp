@@ -35,8 +35,10 @@ bool Fail(int error) {
 LReplacementFile::LReplacementFile(std::string path) : mPath(std::move(path)) {}
 
 LReplacementFile::~LReplacementFile() {
-    Discard();
+    const int error = errno; // a failure's cause outlives the clean-up
+    if (!mTemporary.empty()) unlink(mTemporary.c_str());
     if (mDescriptor >= 0) close(mDescriptor);
+    errno = error;
 }
 
 bool LReplacementFile::Create() {
@@ -58,11 +60,7 @@ bool LReplacementFile::Write(const std::string& text) {
     for (size_t done = 0; done < text.size();) {
         const ssize_t count = write(mDescriptor, text.data() + done, text.size() - done);
         if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) {
-            const int error = count < 0 ? errno : ENOSPC;
-            Discard();
-            return Fail(error);
-        }
+        if (count <= 0) return Fail(count < 0 ? errno : ENOSPC);
         done += size_t(count);
     }
     return true;
@@ -72,18 +70,8 @@ bool LReplacementFile::Commit(mode_t mode) {
     if (mTemporary.empty()) return Fail(EBADF);
     const bool done = (mode == kTemporaryMode || fchmod(mDescriptor, mode) == 0) &&
                       fsync(mDescriptor) == 0 && rename(mTemporary.c_str(), mPath.c_str()) == 0;
-    if (!done) {
-        const int error = errno;
-        Discard();
-        return Fail(error);
-    }
-    mTemporary.clear();
-    return true;
-}
-
-void LReplacementFile::Discard() {
-    if (!mTemporary.empty()) unlink(mTemporary.c_str());
-    mTemporary.clear();
+    if (done) mTemporary.clear();
+    return done;
 }
 
 bool LReplacementFile::WriteWhole(const std::string& path, const std::string& text, mode_t mode) {

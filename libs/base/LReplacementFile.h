@@ -27,15 +27,13 @@ public:
     bool Write(const std::string& text);
     // Gives the file its mode, flushes it to the disk and renames it over the path. The
     // descriptor stays open (a lock taken on it lives on) until the object ends. False with
-    // errno set; the temporary is removed then.
+    // errno set.
     bool Commit(mode_t mode);
 
     // Create, Write and Commit in one, then close. False with errno set.
     static bool WriteWhole(const std::string& path, const std::string& text, mode_t mode);
 
 private:
-    void Discard();
-
     std::string mPath;
     std::string mTemporary;
     int mDescriptor = -1;
