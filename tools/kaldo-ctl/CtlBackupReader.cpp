@@ -159,7 +159,7 @@ private:
                 mInString = mEscaped || c != '"';
                 mEscaped = !mEscaped && c == '\\';
                 ++mRun;
-            } else if (std::strchr("{}[],:", c) && c) {
+            } else if (c != '\0' && std::strchr("{}[],:", c)) {
                 mRun = 0;
             } else {
                 mInString = c == '"';
