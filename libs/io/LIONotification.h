@@ -48,6 +48,8 @@ public:
     // looks at nothing else (neither udev nor the record directory). Returns its session
     // identifier, or 0 without a path or a matching dictionary.
     int64_t AddManualDevice(const char* path);
+    // The directory of virtual device records; its Failure() tells why it is not watched.
+    const LIOVirtualDeviceDir& RecordDirectory() const { return mRecords; }
 
 protected:
     // False when the source could not be added (no run loop).

@@ -62,13 +62,14 @@ bool ReadSmallFile(const char* path, std::string& text, int& descriptor) {
 }
 
 // A publisher holds its record locked for as long as it lives. When the lock is free, the
-// record is stale: it is deleted, unless the name meanwhile belongs to a newer record.
+// record is stale: it is deleted when it is this user's, unless the name meanwhile belongs to a
+// newer record.
 bool IsStale(const char* path, int descriptor) {
     if (flock(descriptor, LOCK_SH | LOCK_NB) != 0) return false;
     struct stat opened {
     }, named{};
     if (fstat(descriptor, &opened) == 0 && lstat(path, &named) == 0 &&
-        opened.st_ino == named.st_ino && opened.st_dev == named.st_dev)
+        opened.st_ino == named.st_ino && opened.st_dev == named.st_dev && opened.st_uid == getuid())
         unlink(path);
     return true;
 }
@@ -120,12 +121,15 @@ bool LIOVirtualDeviceDir::IsRecordName(const char* name) {
 
 bool LIOVirtualDeviceDir::ReadRecord(const char* path, LIOService& service) {
     service = LIOService();
-    // Reads no more than a record may hold, so a stray large file costs nothing.
+    // Reads no more than a record may hold, so a stray large file costs nothing. Only a file
+    // that holds a record is looked at further: anything else is not ours and stays as it is.
     std::string text;
     int descriptor = -1;
-    const bool read = ReadSmallFile(path, text, descriptor) && !IsStale(path, descriptor);
+    const bool read = ReadSmallFile(path, text, descriptor) && ParseRecord(text, service) &&
+                      !IsStale(path, descriptor);
     if (descriptor >= 0) close(descriptor);
-    return read && ParseRecord(text, service);
+    if (!read) service = LIOService();
+    return read;
 }
 
 bool LIOVirtualDeviceDir::ParseRecord(const std::string& text, LIOService& service) {
@@ -194,9 +198,14 @@ bool LIOVirtualDeviceDir::Start(LRunLoop* loop, Handler added, Handler removed) 
     Stop();
     mAdded = std::move(added);
     mRemoved = std::move(removed);
+    mFailure.clear();
     if (mPrivateBase.Length() > 0) mkdir(mPrivateBase, 0700);
     if (!IsTrusted()) return false;
-    MakeDirectories(mPath.CString());
+    if (!MakeDirectories(mPath.CString())) {
+        mFailure = "cannot create the device record directory " + std::string(mPath.CString()) +
+                   ": " + strerror(errno);
+        return false;
+    }
     mInotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     // A publisher that dies closes its record (IN_CLOSE_WRITE), which is then found stale.
     const uint32_t events = IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR;
@@ -205,7 +214,11 @@ bool LIOVirtualDeviceDir::Start(LRunLoop* loop, Handler added, Handler removed) 
         mSource = LRunLoopSource(mInotify, [this] { HandleEvents(); });
         watching = mSource.AddRunLoopSource(loop);
     }
-    if (!watching) Stop();
+    if (!watching) {
+        mFailure = "cannot watch the device record directory " + std::string(mPath.CString()) +
+                   ": " + strerror(errno);
+        Stop();
+    }
     // Watching began first, so a record written meanwhile is seen here or by an event.
     Rescan();
     return watching;

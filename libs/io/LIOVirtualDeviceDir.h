@@ -13,8 +13,9 @@
 // record is an arrival, a removed one a removal. Only complete records are read: a record is
 // taken when it is renamed into place or closed after writing, never while it is being written.
 // A record counts only while its publisher holds its lock: a record whose lock is free is stale
-// (its publisher died) and is ignored and deleted; when the publisher dies while watched, its
-// record's closing is a removal.
+// (its publisher died) and is ignored, and deleted when it is this user's; when the publisher
+// dies while watched, its record's closing is a removal. Files that hold no record are left
+// alone.
 class LIOVirtualDeviceDir {
 public:
     using Handler = std::function<void(const LIOService&)>;
@@ -34,9 +35,9 @@ public:
     static bool IsPrivateDirectory(const char* path);
     // A record's file name: ends in ".dev" and does not start with a dot.
     static bool IsRecordName(const char* name);
-    // The entry of the record file at path; false when it is no regular file, is stale (deleted
-    // then), cannot be read or lacks a required key. Never blocks. Its session identifier always
-    // has bit 62 set and bit 61 clear.
+    // The entry of the record file at path; false when it is no regular file, cannot be read,
+    // lacks a required key or is stale (then deleted when it is this user's). Never blocks. Its
+    // session identifier always has bit 62 set and bit 61 clear.
     static bool ReadRecord(const char* path, LIOService& service);
     // The entry that a record's text describes, as ReadRecord takes it.
     static bool ParseRecord(const std::string& text, LIOService& service);
@@ -47,10 +48,12 @@ public:
 
     // Creates the directory if it is missing, watches it on loop (null: the main run loop) and
     // reports every record present now to added before it returns. False when the directory
-    // cannot be watched; the records present are reported all the same. A default path below a
-    // fallback base that is not private is neither created nor read.
+    // cannot be watched (Failure() says why); the records present are reported all the same. A
+    // default path below a fallback base that is not private is neither created nor read.
     bool Start(LRunLoop* loop, Handler added, Handler removed);
     void Stop();
+    // Why the last Start could not create or watch the directory, naming it; empty otherwise.
+    const std::string& Failure() const { return mFailure; }
 
 private:
     // False for a default path below a fallback base that is not private.
@@ -71,4 +74,5 @@ private:
     Handler mAdded;
     Handler mRemoved;
     std::map<std::string, LIOService> mRecords; // by file name
+    std::string mFailure;
 };

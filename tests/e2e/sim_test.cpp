@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -191,4 +195,47 @@ TEST(KaldoSim, FirmwareUpdateChecksTheSum) {
     EXPECT_EQ(sim.link.Status(0x31), 0);
     EXPECT_EQ(sim.link.Status(0x32, {1}), 0);
     EXPECT_GT(sim.link.Status(0x33, {0x02}), 0);
+}
+
+// A mistake on the command line or a state file that is no file ends the simulator before it
+// attaches, with one short line that names the option or the file.
+TEST(KaldoSim, RefusesOptionsOutOfRangeAndAStateThatIsNoFile) {
+    char dir[] = "/tmp/kaldo-e2e-sim-options-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"--serial", ""}, 2},
+        {{"--bootloader-version", "0x1000000"}, 2},
+        {{"--bootloader-bad-row", "-1"}, 2},
+        {{"--refuse-only", "0x20"}, 2},
+        {{"--latency-ms", "1e400"}, 2},
+        {{"--reboot-ms", "-1"}, 2},
+        {{"--state", dir}, 1},
+    };
+    for (const auto& [arguments, code] : cases) {
+        int err[2];
+        ASSERT_EQ(pipe(err), 0);
+        const pid_t pid = SimProcess::Spawn(KALDO_SIM_EXE, arguments, std::string(dir) + "/devices",
+                                            err[1], err[1]);
+        close(err[1]);
+        // One that starts after all is ended after a while.
+        int status = -1;
+        for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; waited += 10) {
+            if (waited == 10000) kill(pid, SIGKILL);
+            Sleep(10);
+        }
+        std::string message;
+        char buffer[512];
+        for (ssize_t count; (count = read(err[0], buffer, sizeof buffer)) > 0;)
+            message.append(buffer, size_t(count));
+        close(err[0]);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code)
+            << arguments[0] << ": " << status << " " << message;
+        EXPECT_EQ(message.rfind("kaldo-sim: ", 0), 0u) << message;
+        EXPECT_NE(message.find(arguments[0] == "--state" ? dir : arguments[0].c_str()),
+                  std::string::npos)
+            << message;
+        EXPECT_EQ(message.find('\n'), message.size() - 1) << "one line: " << message;
+        EXPECT_LT(message.size(), 200u) << message;
+    }
+    std::filesystem::remove_all(dir);
 }

@@ -2,10 +2,12 @@
 
 #include "CKdPrmCatalogue.h"
 #include "CKdValueText.h"
+#include "CtlBackupReader.h"
 #include "CtlChangeSet.h"
 #include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlStatus.h"
+#include "LReplacementFile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -18,8 +20,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -42,55 +44,13 @@ LString LabelOf(long id) {
     return label ? label : "";
 }
 
-// The whole file, read through a descriptor so that a directory or a FIFO gives a message and
-// no exception: only regular files and standard input are read.
-bool ReadAll(const char* path, std::string& text) {
-    const bool standardInput = std::strcmp(path, "-") == 0;
-    const int fd = standardInput ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat info {};
-    bool ok = fstat(fd, &info) == 0;
-    if (ok && !standardInput && !S_ISREG(info.st_mode)) {
-        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-        ok = false;
-    }
-    char buffer[65536];
-    for (ssize_t n = 1; ok && n > 0;) {
-        n = read(fd, buffer, sizeof buffer);
-        if (n > 0) text.append(buffer, static_cast<size_t>(n));
-        if (n < 0 && errno != EINTR) ok = false;
-        if (n < 0 && errno == EINTR) n = 1;
-    }
-    const int error = errno;
-    if (!standardInput) close(fd);
-    errno = error;
-    return ok;
-}
-
-// Writes through a temporary file, mode 0600, that replaces path only when complete.
+// Standard output, or a new file of mode 0600 that replaces path only when complete.
 bool WriteAll(const char* path, const std::string& text) {
     if (std::strcmp(path, "-") == 0) {
         std::fwrite(text.data(), 1, text.size(), stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout);
     }
-    const std::string temporary = std::string(path) + ".tmp";
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = fchmod(fd, 0600) == 0; // an older temporary file may have had another mode
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    int error = errno;
-    ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temporary.c_str(), path) == 0) return true;
-    error = errno ? errno : error;
-    std::remove(temporary.c_str());
-    errno = error;
-    return false;
+    return LReplacementFile::WriteWhole(path, text, 0600);
 }
 
 // The member key of an object, or null; never throws, whatever the document holds.
@@ -145,6 +105,102 @@ LString CheckValue(CKdPrmManager& catalogue, const CtlBackup::_SSetting& setting
                               LabelOf(id).CString());
     return why;
 }
+
+// The checks of one backup as its entries stream in: each entry must be one setting, once,
+// with a value it takes. The problems are gathered (the first kMaxProblems, then the reading
+// stops) and printed once the header shows the file to be a backup.
+class Loader {
+public:
+    Loader(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes)
+        : mReader([this](const Json& entry, int index, const std::string& repeatedKey) {
+              return Check(entry, index, repeatedKey);
+          }),
+          mCatalogue(catalogue), mPath(path), mChanges(changes) {
+        for (const CtlBackup::_SSetting& setting : CtlBackup::Settings(catalogue))
+            mKnown[setting.mPrmID] = setting;
+    }
+
+    // The status of the whole file, its problems printed and its source filled.
+    int Finish(CtlBackupReader::EResult result, CtlBackup::_SSource& source) {
+        using EResult = CtlBackupReader::EResult;
+        if (result == EResult::Malformed)
+            return CtlStatus::Fail(CtlStatus::kUsage, "%s is not JSON (%s)", mPath,
+                                   mReader.Failure().c_str());
+        const Json& header = mReader.Header();
+        const Json* format = Field(header, "format");
+        const Json* version = Field(header, "version");
+        if (result == EResult::NotAnObject || !format || *format != kFormat ||
+            !mReader.HasSettings())
+            return CtlStatus::Fail(CtlStatus::kUsage, "%s is not a backup of kaldo-ctl", mPath);
+        if (!version || *version != kVersion)
+            return CtlStatus::Fail(CtlStatus::kUsage,
+                                   "%s has backup version %s; this kaldo-ctl reads %d", mPath,
+                                   version ? version->dump().c_str() : "none", kVersion);
+        if (!mReader.RepeatedHeaderKey().empty())
+            return CtlStatus::Fail(CtlStatus::kUsage, "%s: \"%s\" appears twice", mPath,
+                                   mReader.RepeatedHeaderKey().c_str());
+        const auto identity = [&header](const char* key) -> std::optional<std::string> {
+            const Json* field = Field(header, key);
+            if (!field || !field->is_string()) return std::nullopt;
+            return field->get<std::string>();
+        };
+        source = {identity("serial"), identity("software"), identity("fpga")};
+
+        for (const std::string& problem : mProblems)
+            CtlStatus::Note("%s: %s", mPath, problem.c_str());
+        if (result == EResult::Stopped)
+            return CtlStatus::Fail(CtlStatus::kUsage,
+                                   "%s: stopped at %zu wrong entries; nothing was written", mPath,
+                                   mProblems.size());
+        if (!mProblems.empty())
+            return CtlStatus::Fail(CtlStatus::kUsage, "%s: %zu %s; nothing was written", mPath,
+                                   mProblems.size(),
+                                   mProblems.size() == 1 ? "entry is wrong" : "entries are wrong");
+        return CtlStatus::kOK;
+    }
+
+    CtlBackupReader mReader;
+
+private:
+    static constexpr size_t kMaxProblems = 100;
+
+    // One entry; false once kMaxProblems are gathered.
+    bool Check(const Json& entry, int index, const std::string& repeatedKey) {
+        LString why;
+        const Json* idField = Field(entry, "id");
+        const bool hasID =
+            idField && idField->is_number_integer() &&
+            !(idField->is_number_unsigned() && idField->get<unsigned long long>() > LONG_MAX);
+        const long id = hasID ? idField->get<long>() : -1;
+        const auto setting = mKnown.find(id);
+        if (!hasID)
+            why = "has no identifier";
+        else if (!repeatedKey.empty())
+            why.Format("%ld has \"%s\" twice", id, repeatedKey.c_str());
+        else if (!mSeen.insert(id).second)
+            why.Format("%ld appears twice", id);
+        else if (setting == mKnown.end())
+            why = NotASetting(mCatalogue, id);
+        else
+            why = CheckValue(mCatalogue, setting->second, entry);
+        if (why.Length()) {
+            mProblems.push_back("entry " + std::to_string(index) + ": " + why.CString());
+        } else if (setting->second.mLength) {
+            mChanges.AddText(id, setting->second.mLength,
+                             Field(entry, "text")->get<std::string>().c_str());
+        } else {
+            mChanges.AddValue(id, static_cast<int>(Field(entry, "value")->get<long long>()));
+        }
+        return mProblems.size() < kMaxProblems;
+    }
+
+    CKdPrmManager& mCatalogue;
+    const char* mPath;
+    CtlChangeSet& mChanges;
+    std::map<long, CtlBackup::_SSetting> mKnown;
+    std::set<long> mSeen;
+    std::vector<std::string> mProblems;
+};
 
 } // namespace
 
@@ -219,70 +275,54 @@ int CtlBackup::Save(CtlSession& session, const char* path, CtlOutput& out) {
 
 int CtlBackup::Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes,
                     _SSource& source) {
-    std::string text;
-    if (!ReadAll(path, text))
+    // Read through a descriptor, so that a directory or a FIFO gives a message and no exception:
+    // only regular files and standard input are read.
+    const bool standardInput = std::strcmp(path, "-") == 0;
+    const int fd = standardInput ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    const bool readable = fd >= 0 && fstat(fd, &info) == 0;
+    if (!readable || (!standardInput && !S_ISREG(info.st_mode))) {
+        const int error = !readable ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+        if (fd >= 0 && !standardInput) close(fd);
         return CtlStatus::Fail(CtlStatus::kOther, "cannot read %s: %s", path,
-                               errno == EINVAL ? "not a regular file" : std::strerror(errno));
-    return Parse(catalogue, text, path, changes, source);
+                               error ? std::strerror(error) : "not a regular file");
+    }
+    Loader loader(catalogue, path, changes);
+    const CtlBackupReader::EResult result = loader.mReader.Read(fd);
+    const int error = errno;
+    if (!standardInput) close(fd);
+    if (result == CtlBackupReader::EResult::Unreadable)
+        return CtlStatus::Fail(CtlStatus::kOther, "cannot read %s: %s", path, std::strerror(error));
+    return loader.Finish(result, source);
 }
 
 int CtlBackup::Parse(CKdPrmManager& catalogue, const std::string& text, const char* path,
                      CtlChangeSet& changes, _SSource& source) {
-    const Json doc = Json::parse(text, nullptr, false);
-    if (doc.is_discarded()) return CtlStatus::Fail(CtlStatus::kUsage, "%s is not JSON", path);
-    const Json* format = Field(doc, "format");
-    const Json* version = Field(doc, "version");
-    const Json* entries = Field(doc, "settings");
-    if (!format || *format != kFormat || !entries || !entries->is_array())
-        return CtlStatus::Fail(CtlStatus::kUsage, "%s is not a backup of kaldo-ctl", path);
-    if (!version || *version != kVersion)
-        return CtlStatus::Fail(CtlStatus::kUsage,
-                               "%s has backup version %s; this kaldo-ctl reads %d", path,
-                               version ? version->dump().c_str() : "none", kVersion);
+    Loader loader(catalogue, path, changes);
+    return loader.Finish(loader.mReader.Read(text), source);
+}
 
-    const auto headerText = [&doc](const char* key) {
-        const Json* field = Field(doc, key);
-        return field && field->is_string() ? field->get<std::string>() : std::string();
+std::string CtlBackup::Differences(const _SSource& backup, const _SSource& here) {
+    struct Field {
+        const char* mKey;
+        const char* mWords;
+        const std::optional<std::string> _SSource::*mMember;
     };
-    source = {headerText("serial"), headerText("software"), headerText("fpga")};
-
-    std::map<long, _SSetting> known;
-    for (const _SSetting& setting : Settings(catalogue))
-        known[setting.mPrmID] = setting;
-    std::set<long> seen;
-    int problems = 0;
-    int index = 0;
-    for (const Json& entry : *entries) {
-        ++index;
-        LString why;
-        const Json* idField = Field(entry, "id");
-        const bool hasID =
-            idField && idField->is_number_integer() &&
-            !(idField->is_number_unsigned() && idField->get<unsigned long long>() > LONG_MAX);
-        const long id = hasID ? idField->get<long>() : -1;
-        const auto setting = known.find(id);
-        if (!hasID)
-            why = "has no identifier";
-        else if (!seen.insert(id).second)
-            why.Format("%ld appears twice", id);
-        else if (setting == known.end())
-            why = NotASetting(catalogue, id);
-        else
-            why = CheckValue(catalogue, setting->second, entry);
-        if (why.Length()) {
-            CtlStatus::Note("%s: entry %d: %s", path, index, why.CString());
-            ++problems;
-        } else if (setting->second.mLength) {
-            changes.AddText(id, setting->second.mLength,
-                            Field(entry, "text")->get<std::string>().c_str());
-        } else {
-            changes.AddValue(id, static_cast<int>(Field(entry, "value")->get<long long>()));
-        }
+    static constexpr Field kFields[] = {
+        {"serial", "serial number", &_SSource::mSerial},
+        {"software", "software", &_SSource::mSoftware},
+        {"fpga", "FPGA", &_SSource::mFPGA},
+    };
+    std::string differences;
+    for (const Field& field : kFields) {
+        const std::optional<std::string>& from = backup.*field.mMember;
+        const std::string& to = (here.*field.mMember).value_or("");
+        if (from == to) continue;
+        differences += differences.empty() ? "" : "; ";
+        differences += from ? std::string(field.mWords) + " " + *from + ", this one " + to
+                            : "no text \"" + std::string(field.mKey) + "\" in the backup";
     }
-    if (problems)
-        return CtlStatus::Fail(CtlStatus::kUsage, "%s: %d %s; nothing was written", path, problems,
-                               problems == 1 ? "entry is wrong" : "entries are wrong");
-    return CtlStatus::kOK;
+    return differences;
 }
 
 bool CtlBackup::InGroup(const std::string& group, long id) {

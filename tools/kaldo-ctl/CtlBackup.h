@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,11 +21,12 @@ class CtlSession;
 // Backups hold passwords in clear and are created readable by their owner only.
 class CtlBackup {
 public:
-    // Where the backup was made.
+    // Where a backup was made: the switcher's serial number and software and FPGA versions;
+    // none when the backup lacks the field or holds something other than a text there.
     struct _SSource {
-        std::string mSerial;
-        std::string mSoftware;
-        std::string mFPGA;
+        std::optional<std::string> mSerial;
+        std::optional<std::string> mSoftware;
+        std::optional<std::string> mFPGA;
     };
 
     struct _SSetting {
@@ -38,13 +40,19 @@ public:
     // Reads every setting from the switcher and writes them to path ("-": standard output).
     static int Save(CtlSession& session, const char* path, CtlOutput& out);
     // Reads path ("-": standard input) and checks the whole file against the catalogue: each
-    // entry must be one setting, once, with a value it takes. Prints one line per problem and
-    // returns kUsage (kOther when the file cannot be read); otherwise fills changes and source.
+    // entry must be one setting, once, with each member once and a value it takes. Prints one
+    // line per problem, up to the first hundred, where it stops reading, and returns kUsage
+    // (kOther when the file cannot be read); otherwise fills changes and source. Memory stays
+    // bounded whatever the file holds.
     static int Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes,
                     _SSource& source);
     // Load for a text already read; name is used in messages.
     static int Parse(CKdPrmManager& catalogue, const std::string& text, const char* name,
                      CtlChangeSet& changes, _SSource& source);
+
+    // What tells the backup's source from the switcher here (its serial number, software and
+    // FPGA versions), identity fields the backup lacks among them; empty when they agree.
+    static std::string Differences(const _SSource& backup, const _SSource& here);
 
     // Whether id belongs to the named group of settings ("network", "identity").
     static bool InGroup(const std::string& group, long id);

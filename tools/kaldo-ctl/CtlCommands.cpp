@@ -114,7 +114,7 @@ int CtlCommands::Run() {
 }
 
 int CtlCommands::Connect() {
-    mDevice.Start(mOptions.mDevicePath);
+    if (int status = mDevice.Start(mOptions.mDevicePath)) return status;
     if (int status = mDevice.Choose(mOptions.mSerial)) return status;
     return mDevice.Open(*mSession, mOptions.mTrace, mOptions.mWaitBusyS * 1000);
 }
@@ -147,7 +147,7 @@ CtlOutput::Json CtlCommands::RowRecord(const CtlNames::_STarget& target) {
 }
 
 int CtlCommands::List() {
-    mDevice.Start(mOptions.mDevicePath);
+    if (int status = mDevice.Start(mOptions.mDevicePath)) return status;
     const std::vector<CtlDevice::_SEntry> entries = mDevice.Entries();
     if (entries.empty()) return CtlStatus::Fail(CtlStatus::kNoDevice, "no KALDO-1 found");
     char line[512];
@@ -591,23 +591,16 @@ int CtlCommands::Restore() {
         return status;
     const std::string serial = CKdValueText::RowText(*mSession, *serialRow).CString();
     const CKdPrmManager::_SVersionInfo versions = mSession->VersionInfo();
-    std::string differences;
-    if (!source.mSerial.empty() && source.mSerial != serial)
-        differences += "serial number " + source.mSerial + ", this one " + serial;
-    if (!source.mSoftware.empty() && source.mSoftware != versions.mSoftware.CString())
-        differences += (differences.empty() ? "" : "; ") + std::string("software ") +
-                       source.mSoftware + ", this one " + versions.mSoftware.CString();
-    if (!source.mFPGA.empty() && source.mFPGA != versions.mFPGA.CString())
-        differences += (differences.empty() ? "" : "; ") + std::string("FPGA ") + source.mFPGA +
-                       ", this one " + versions.mFPGA.CString();
+    const std::string differences = CtlBackup::Differences(
+        source, {serial, versions.mSoftware.CString(), versions.mFPGA.CString()});
     if (!differences.empty() && !mOptions.mForce && !mOptions.mDryRun)
         return CtlStatus::Fail(CtlStatus::kDeclined,
-                               "%s was made on another switcher or firmware (%s); add --force to "
-                               "restore it here, with --exclude network,identity to keep this "
-                               "unit's address and names",
+                               "%s is not known to come from this switcher and firmware (%s); add "
+                               "--force to restore it here, with --exclude network,identity to "
+                               "keep this unit's address and names",
                                mOptions.mFile.c_str(), differences.c_str());
     if (!differences.empty())
-        CtlStatus::Note("the backup comes from another switcher or firmware (%s)",
+        CtlStatus::Note("the backup is not known to come from this switcher and firmware (%s)",
                         differences.c_str());
     return ApplyChanges(changes, true);
 }
@@ -683,7 +676,7 @@ int CtlCommands::Names() {
 }
 
 int CtlCommands::Update() {
-    mDevice.Start(mOptions.mDevicePath);
+    if (int status = mDevice.Start(mOptions.mDevicePath)) return status;
     if (int status = mDevice.Choose(mOptions.mSerial)) return status;
     const bool usb = mOptions.mCommand == "update-usb";
     return CtlUpdate::Run(mDevice, usb ? CtlUpdate::kUsbController : CtlUpdate::kMainFirmware,

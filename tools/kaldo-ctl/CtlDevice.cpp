@@ -5,6 +5,7 @@
 #include "CtlSession.h"
 #include "CtlStatus.h"
 #include "CtlTraceStream.h"
+#include "LSerialPort.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,6 +25,38 @@
 namespace {
 
 constexpr int kBusyPollMs = 200;
+
+// A text from a device or record as it may be printed: control characters (C0, DEL, C1), a
+// backslash and bytes that are not UTF-8 become \xNN, so nothing reaches a terminal as a
+// command.
+std::string Printable(const std::string& text) {
+    std::string printable;
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const size_t length = byte < 0x80           ? 1
+                              : (byte >> 5) == 0x6  ? 2
+                              : (byte >> 4) == 0xE  ? 3
+                              : (byte >> 3) == 0x1E ? 4
+                                                    : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        const bool c1 = byte == 0xC2 && valid && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (valid && !c1 && byte >= 0x20 && byte != 0x7F && byte != '\\') {
+            printable.append(text, i, length);
+            i += length;
+            continue;
+        }
+        const size_t escaped = c1 ? 2 : 1;
+        for (size_t k = 0; k < escaped; ++k) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(text[i + k]));
+            printable += code;
+        }
+        i += escaped;
+    }
+    return printable;
+}
 
 // "name (pid N)" of a process.
 std::string Process(const std::string& pid) {
@@ -106,6 +139,12 @@ struct _SProbe {
 };
 _SProbe Probe(const std::string& path) {
     _SProbe probe;
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode) &&
+        LSerialPort::NodeKind(info) != LSerialPort::ENodeKind::Accepted) {
+        probe.mError = ENOTTY; // never opened, as the serial port would not
+        return probe;
+    }
     const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         probe.mError = errno;
@@ -126,21 +165,25 @@ CtlDevice::CtlDevice() {
 
 CtlDevice::~CtlDevice() = default;
 
-void CtlDevice::Start(const std::string& manualPath) {
+int CtlDevice::Start(const std::string& manualPath) {
     // A node given by path is opened as it is: nothing else is looked at.
     if (!manualPath.empty()) {
         mManualSession = mNotification.AddManualDevice(manualPath.c_str());
-        return;
+        return CtlStatus::kOK;
     }
     // Without udev events the present devices and the record directory still count.
     mNotification.StartNotification();
+    const std::string& failure = mNotification.RecordDirectory().Failure();
+    if (!failure.empty())
+        return CtlStatus::Fail(CtlStatus::kOther, "%s", Printable(failure).c_str());
+    return CtlStatus::kOK;
 }
 
 LString CtlDevice::Serials() const {
     LString serials;
     for (int i = 0; i < mNotification.Count(); ++i) {
         if (i) serials += ", ";
-        serials += mNotification.ObjectAtIndex(i)->mInfo.serialNumber;
+        serials += Printable(mNotification.ObjectAtIndex(i)->mInfo.serialNumber.CString()).c_str();
     }
     return serials;
 }
@@ -149,9 +192,10 @@ std::vector<CtlDevice::_SEntry> CtlDevice::Entries() const {
     std::vector<_SEntry> entries;
     for (int i = 0; i < mNotification.Count(); ++i) {
         CKdUsbDevice* device = mNotification.DeviceAtIndex(i);
-        entries.push_back({device->mInfo.serialNumber.CString(),
-                           device->mInfo.productName.CString(), device->mInfo.locationID,
-                           static_cast<uint64_t>(device->mSessionID), device->BsdPath().CString(),
+        entries.push_back({Printable(device->mInfo.serialNumber.CString()),
+                           Printable(device->mInfo.productName.CString()), device->mInfo.locationID,
+                           static_cast<uint64_t>(device->mSessionID),
+                           Printable(device->BsdPath().CString()),
                            CKdUpdaterUSB::IsInBootloader(device)});
     }
     return entries;
@@ -178,14 +222,23 @@ int CtlDevice::Choose(const std::string& serial) {
 }
 
 LString CtlDevice::ProductName() const {
-    return mDevice ? mDevice->mInfo.productName : LString();
+    return mDevice ? LString(Printable(mDevice->mInfo.productName.CString()).c_str()) : LString();
 }
 
 int CtlDevice::OpenFailure(const char* serial, const std::string& path) {
+    const std::string shown = Printable(path);
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0)
         return CtlStatus::Fail(CtlStatus::kNoDevice, "%s: %s does not exist (unplugged?)", serial,
-                               path.empty() ? "the serial node" : path.c_str());
+                               path.empty() ? "the serial node" : shown.c_str());
+    // Character devices are judged unopened, as the serial port does.
+    const LSerialPort::ENodeKind kind = LSerialPort::NodeKind(info);
+    if (S_ISCHR(info.st_mode) && kind != LSerialPort::ENodeKind::Accepted)
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "%s %s", shown.c_str(),
+                               kind == LSerialPort::ENodeKind::OwnTerminal
+                                   ? "is this program's own terminal, not a switcher"
+                                   : "is not a terminal a switcher is reached on (a "
+                                     "pseudo-terminal or a USB serial node)");
     const _SProbe probe = Probe(path);
     if (probe.mError == EACCES || probe.mError == EPERM)
         return CtlStatus::Fail(
@@ -193,26 +246,26 @@ int CtlDevice::OpenFailure(const char* serial, const std::string& path) {
             "permission denied on %s; install the udev rule 70-kaldo.rules (cmake --install puts "
             "it into /usr/lib/udev/rules.d; then run 'udevadm control --reload' and plug the "
             "switcher in again) or open it as a member of the group that owns it",
-            path.c_str());
+            shown.c_str());
     if (probe.mError && !probe.mBusy)
-        return CtlStatus::Fail(CtlStatus::kNoDevice, "cannot open %s: %s", path.c_str(),
+        return CtlStatus::Fail(CtlStatus::kNoDevice, "cannot open %s: %s", shown.c_str(),
                                std::strerror(probe.mError));
     if (!probe.mError && !probe.mTerminal)
         return CtlStatus::Fail(CtlStatus::kNoDevice, "%s is not a terminal, so not a switcher",
-                               path.c_str());
+                               shown.c_str());
     const std::string holders = Holders(path);
     const bool utility = holders.find("kaldo-utility (") != std::string::npos;
     return CtlStatus::Fail(CtlStatus::kBusy,
                            "%s is in use by %s; to free it, %s, or add --wait-busy SECONDS to "
                            "wait for it",
-                           path.c_str(), holders.empty() ? "another program" : holders.c_str(),
+                           shown.c_str(), holders.empty() ? "another program" : holders.c_str(),
                            utility ? "close the utility's window or use its Disconnect"
                                    : "end that program");
 }
 
 int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs,
                     const volatile std::sig_atomic_t* stop) {
-    const char* serial = mDevice->mInfo.serialNumber;
+    const std::string serial = Printable(mDevice->mInfo.serialNumber.CString());
     CKdUsbDevice* usb = dynamic_cast<CKdUsbDevice*>(mDevice.Get());
     const std::string path = usb ? usb->BsdPath().CString() : "";
     LObjPtr_<LStream> stream = mDevice->CreateStream();
@@ -222,14 +275,15 @@ int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs,
         if (waitBusyMs < 0 && !Probe(path).mBusy) break; // waits only while another holds it
         if (waitBusyMs < 0 && !noted) {
             const std::string holders = Holders(path);
-            CtlStatus::Note("%s is in use by %s; waiting for it to be free", path.c_str(),
+            CtlStatus::Note("%s is in use by %s; waiting for it to be free",
+                            Printable(path).c_str(),
                             holders.empty() ? "another program" : holders.c_str());
             noted = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
     }
     if (!stream && stop && *stop) return CtlStatus::kBusy; // interrupted: nothing to print
-    if (!stream) return OpenFailure(serial, path);
+    if (!stream) return OpenFailure(serial.c_str(), path);
     stream->ReleaseObject(); // the pointer holds the creator's reference now
     if (trace) {
         stream = new CtlTraceStream(stream, stderr);
@@ -242,7 +296,7 @@ int CtlDevice::Open(CtlSession& session, bool trace, int waitBusyMs,
         return CtlStatus::kRefused; // already printed
     default:
         return CtlStatus::Fail(CtlStatus::kNoAnswer, "no answer from %s to %d version requests",
-                               serial, CtlSession::kConnectAttempts);
+                               serial.c_str(), CtlSession::kConnectAttempts);
     }
 }
 
@@ -260,6 +314,7 @@ bool CtlDevice::RunUntil(int waitMs, Done done) {
 
 int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
     const LString serial = mDevice->mInfo.serialNumber;
+    const std::string shown = Printable(serial.CString());
     const int64_t before = mDevice->mSessionID;
     const int refusals = session.RefusalCount();
     // The switcher may restart before it answers; only a refusal stops here.
@@ -267,12 +322,12 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
                                            CKdPrmManager::kRequestWaitMs);
     if (sent == CKdPrmManager::kSendFailed)
         return CtlStatus::Fail(CtlStatus::kOther, "cannot send the reboot command to %s",
-                               serial.CString());
+                               shown.c_str());
     if (session.RefusalCount() != refusals) return CtlStatus::kRefused; // already printed
     if (LStream* stream = session.DeviceStream()) stream->Close();
     session.SetDeviceStream(nullptr);
-    out.Line(std::string(serial.CString()) + " is rebooting");
-    const CtlOutput::Json rebooting = {{"serial", serial.CString()}, {"back", false}};
+    out.Line(shown + " is rebooting");
+    const CtlOutput::Json rebooting = {{"serial", shown}, {"back", false}};
     if (waitMs == 0) {
         out.Record(rebooting, "");
         return CtlStatus::kOK;
@@ -284,8 +339,8 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
     }
 
     if (!RunUntil(waitMs, [&] { return bool(mDevice->mRemoved); }))
-        return CtlStatus::Fail(CtlStatus::kNoAnswer, "%s did not leave within %d ms",
-                               serial.CString(), waitMs);
+        return CtlStatus::Fail(CtlStatus::kNoAnswer, "%s did not leave within %d ms", shown.c_str(),
+                               waitMs);
     LIOUsbDevice* back = nullptr;
     const bool returned = RunUntil(waitMs, [&] {
         back = mNotification.DeviceWithSerial(serial);
@@ -293,20 +348,20 @@ int CtlDevice::Reboot(CtlSession& session, int waitMs, CtlOutput& out) {
     });
     if (!returned)
         return CtlStatus::Fail(CtlStatus::kNoAnswer, "%s did not come back within %d ms",
-                               serial.CString(), waitMs);
+                               shown.c_str(), waitMs);
     char sessionText[24];
     std::snprintf(sessionText, sizeof sessionText, "0x%016" PRIx64,
                   static_cast<uint64_t>(back->mSessionID));
-    out.Record({{"serial", serial.CString()}, {"back", true}, {"session", sessionText}},
-               std::string(serial.CString()) + " is back as a new attachment (session " +
-                   sessionText + ")");
+    out.Record({{"serial", shown}, {"back", true}, {"session", sessionText}},
+               shown + " is back as a new attachment (session " + sessionText + ")");
     mDevice = back;
     return CtlStatus::kOK;
 }
 
 int CtlDevice::LinkFailure() {
     CKdUsbDevice* usb = Chosen();
-    return OpenFailure(mDevice->mInfo.serialNumber, usb ? usb->BsdPath().CString() : "");
+    return OpenFailure(Printable(mDevice->mInfo.serialNumber.CString()).c_str(),
+                       usb ? usb->BsdPath().CString() : "");
 }
 
 bool CtlDevice::AwaitAttachment(const char* serial, int64_t notSession, int waitMs) {

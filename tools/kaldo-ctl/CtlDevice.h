@@ -21,8 +21,9 @@ public:
     ~CtlDevice();
 
     // Starts discovery; the switchers present are known when it returns. A non-empty manualPath
-    // adds that serial node as a device and makes it the choice.
-    void Start(const std::string& manualPath);
+    // adds that serial node as a device and makes it the choice. Fails (kOther) when the
+    // directory of virtual device records cannot be created or watched.
+    int Start(const std::string& manualPath);
     struct _SEntry {
         std::string mSerial;
         std::string mProduct;

@@ -1,5 +1,7 @@
 #include "SimRecord.h"
 
+#include "LReplacementFile.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -35,17 +37,13 @@ bool IsPrivateDirectory(const std::string& path) {
            (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The whole text, written through the descriptor.
-bool WriteAll(int fd, const std::string& text) {
-    for (size_t written = 0; written < text.size();) {
-        const ssize_t count = write(fd, text.data() + written, text.size() - written);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return false;
-        written += size_t(count);
-    }
-    return true;
-}
 } // namespace
+
+SimRecord::SimRecord() = default;
+
+SimRecord::~SimRecord() {
+    Remove();
+}
 
 std::string SimRecord::Directory() {
     if (const char* dir = std::getenv("KALDO_DEVICE_DIR"); dir && *dir) return dir;
@@ -71,15 +69,12 @@ bool SimRecord::Publish(const std::string& name, const _SInfo& info, std::string
             return false;
         }
     }
-    const std::string temporary = dir + "/." + name + ".tmp";
     const std::string path = dir + "/" + name + ".dev";
-    const int fd = MakeDirectories(dir)
-                       ? open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
-                       : -1;
-    if (fd < 0) {
-        error = "cannot write " + temporary + ": " + std::strerror(errno);
+    if (!MakeDirectories(dir)) {
+        error = "cannot create the device record directory " + dir + ": " + std::strerror(errno);
         return false;
     }
+    auto record = std::make_unique<LReplacementFile>(path);
     const bool hid = !info.socket.empty();
     char text[4096];
     std::snprintf(text, sizeof text,
@@ -90,21 +85,18 @@ bool SimRecord::Publish(const std::string& name, const _SInfo& info, std::string
                   static_cast<unsigned long long>(info.session), hid ? "socket" : "tty",
                   hid ? info.socket.c_str() : info.tty.c_str());
     // Locked before it is visible under its name, and kept open (locked) until Remove.
-    if (flock(fd, LOCK_EX) != 0 || !WriteAll(fd, text) ||
-        std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!record->Create() || flock(record->Descriptor(), LOCK_EX) != 0 || !record->Write(text) ||
+        !record->Commit(0644)) {
         error = "cannot publish " + path + ": " + std::strerror(errno);
-        close(fd);
-        unlink(temporary.c_str());
         return false;
     }
     mPath = path;
-    mLock = fd;
+    mRecord = std::move(record);
     return true;
 }
 
 void SimRecord::Remove() {
     if (!mPath.empty()) unlink(mPath.c_str());
-    if (mLock >= 0) close(mLock);
+    mRecord.reset();
     mPath.clear();
-    mLock = -1;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class LReplacementFile;
 
 // The virtual device record that announces one attachment of the simulator: a key=value file
 // written aside and renamed into the record directory, removed when the device leaves. The
@@ -21,8 +24,8 @@ public:
         std::string socket; // a bootloader's HID socket instead of a terminal (kind=hid)
     };
 
-    SimRecord() = default;
-    ~SimRecord() { Remove(); }
+    SimRecord();
+    ~SimRecord();
     SimRecord(const SimRecord&) = delete;
     SimRecord& operator=(const SimRecord&) = delete;
 
@@ -31,12 +34,13 @@ public:
     // A fresh session identifier with bit 62 set, as virtual devices carry.
     static uint64_t NewSession();
 
-    // Writes NAME.dev (through .NAME.tmp), creating the directory when missing, and keeps it
-    // locked. Refuses a /tmp/kaldo-$UID that another user owns or others may write to.
+    // Writes NAME.dev (through a hidden temporary renamed into place), creating the directory
+    // when missing, and keeps it locked. Refuses a /tmp/kaldo-$UID that another user owns or others
+    // may write to.
     bool Publish(const std::string& name, const _SInfo& info, std::string& error);
     void Remove();
 
 private:
     std::string mPath;
-    int mLock = -1; // the record's descriptor, which holds its lock
+    std::unique_ptr<LReplacementFile> mRecord; // its descriptor holds the record's lock
 };

@@ -10,9 +10,11 @@ class SimStateFile {
 public:
     explicit SimStateFile(std::string path) : mPath(std::move(path)) {}
 
-    // Writes every writable parameter atomically (temporary file, then rename).
+    // Writes every writable parameter into a new file of mode 0600 (it holds the password) that
+    // replaces the old one whole.
     bool Save(const SimCatalog& catalog, const SimMemory& memory, std::string& error) const;
-    // Stores each saved value that the memory accepts; a missing file loads nothing.
+    // Stores each saved value that the memory accepts; a missing file loads nothing, anything
+    // but a regular file is an error.
     bool Load(const SimCatalog& catalog, SimMemory& memory, std::string& error) const;
 
 private:

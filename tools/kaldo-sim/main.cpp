@@ -27,6 +27,7 @@ std::string FindDataFile() {
 }
 
 std::string SerialCheck(const std::string& serial) {
+    if (serial.empty()) return "1 to 10 printable characters, not none";
     if (serial.size() > SimSwitcher::kSerialLength) return "at most 10 characters";
     for (char c : serial)
         if (c < 32 || c > 126) return "printable characters only";
@@ -42,6 +43,17 @@ std::string NumberCheck(const std::string& text, unsigned long max) {
 }
 
 std::string WordCheck(const std::string& text) {
+    return NumberCheck(text, 0xFFFF);
+}
+
+// A time or count: 0 up to the largest int, told in those words when it is not.
+const CLI::Validator kCount = CLI::Range(0, INT_MAX);
+
+// The bootloader's version is three bytes; a row number is 16 bits.
+std::string BootloaderVersionCheck(const std::string& text) {
+    return NumberCheck(text, 0xFFFFFF);
+}
+std::string RowCheck(const std::string& text) {
     return NumberCheck(text, 0xFFFF);
 }
 
@@ -79,7 +91,7 @@ int main(int argc, char** argv) {
                    "File that \"Parameter Save\" writes and that is loaded at start when present");
     cli.add_option("--reboot-ms", options.rebootMs, "Time away after a reboot")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->check(kCount);
     cli.add_flag("--trace", options.trace, "Log every frame on stderr in hex and decoded");
     cli.add_flag("--print-tty", options.printTty,
                  "Print only the terminal path on each attachment instead of the status line");
@@ -87,7 +99,7 @@ int main(int argc, char** argv) {
     cli.add_option("--erase-delay-ms", options.eraseDelayMs,
                    "Time the main firmware's erase (0x31) takes before it is answered")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->check(kCount);
     auto& bootloader = options.bootloader;
     auto* boot = cli.add_option_group("USB controller's bootloader (after 0x30)");
     boot->add_option("--bootloader-silicon-id", bootloader.siliconId, "Silicon ID")
@@ -95,7 +107,8 @@ int main(int argc, char** argv) {
     boot->add_option("--bootloader-silicon-rev", bootloader.siliconRev, "Silicon revision")
         ->capture_default_str();
     boot->add_option("--bootloader-version", bootloader.version, "Bootloader version (24 bits)")
-        ->capture_default_str();
+        ->capture_default_str()
+        ->check(BootloaderVersionCheck);
     boot->add_flag("--bootloader-crc", bootloader.crc,
                    "Packets carry a CRC-16 instead of the summation checksum");
     boot->add_flag("--bootloader-wrong-silicon-id", bootloader.wrongSiliconId,
@@ -103,12 +116,12 @@ int main(int argc, char** argv) {
     boot->add_flag("--bootloader-active-app", bootloader.activeApp,
                    "Fault: the application is active and can't be replaced");
     boot->add_option("--bootloader-bad-row", bootloader.badRow,
-                     "Fault: this row number verifies wrong");
+                     "Fault: this row number verifies wrong")
+        ->check(RowCheck);
     boot->add_flag("--bootloader-no-answer", bootloader.noAnswer, "Fault: answer nothing");
 
     auto* group = cli.add_option_group("Fault injection");
-    group->add_option("--latency-ms", faults.latencyMs, "Delay every answer")
-        ->check(CLI::NonNegativeNumber);
+    group->add_option("--latency-ms", faults.latencyMs, "Delay every answer")->check(kCount);
     auto* noAnswerOption =
         group
             ->add_option("--no-answer", noAnswer,
@@ -116,22 +129,25 @@ int main(int argc, char** argv) {
             ->expected(0, CLI::detail::expected_max_vector_size)
             ->delimiter(',')
             ->check(CommandCheck);
-    group
-        ->add_option("--refuse-status", faults.refuseStatus,
-                     "Refuse requests with this status instead of acting on them")
-        ->check(CLI::Range(1, 255));
+    auto* refuseStatus =
+        group
+            ->add_option("--refuse-status", faults.refuseStatus,
+                         "Refuse requests with this status instead of acting on them")
+            ->check(CLI::Range(1, 255));
     group
         ->add_option("--refuse-only", faults.refuseOnly,
                      "Limit --refuse-status to these commands (e.g. 0x20)")
-        ->delimiter(',');
+        ->delimiter(',')
+        ->check(CommandCheck)
+        ->needs(refuseStatus);
     group
         ->add_option("--drop-every", faults.dropEvery, "Lose every n-th request without reading it")
-        ->check(CLI::NonNegativeNumber);
+        ->check(kCount);
     group->add_flag("--garbage", faults.garbage, "Send noise bytes before every answer");
     group
         ->add_option("--disconnect-after-ms", faults.disconnectAfterMs,
                      "Unplug (remove the record, close the terminal) and exit after this time")
-        ->check(CLI::NonNegativeNumber);
+        ->check(kCount);
     cli.footer(R"(On each attachment it prints "kaldo-sim: KALDO-1 serial SERIAL on TTY" (or only
 TTY with --print-tty) and writes a record into $KALDO_DEVICE_DIR, else
 $XDG_RUNTIME_DIR/kaldo/devices, else /tmp/kaldo-$UID/devices. SIGINT, SIGTERM and SIGHUP

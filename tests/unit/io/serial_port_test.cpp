@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -115,6 +117,44 @@ TEST_F(SerialPortTest, InputWaitingBeforeOpenIsDiscarded) {
         if (count > 0) received.append(chunk, size_t(count));
     }
     EXPECT_EQ(received, "fresh");
+}
+
+// Only the nodes a switcher is reached on are opened, and never a terminal of this process:
+// other character devices are refused unopened, a terminal of this process is left as it is.
+TEST_F(SerialPortTest, OnlySerialNodesThatAreNotThisProcesssTerminalsOpen) {
+    for (const char* path : {"/dev/null", "/dev/tty", "/dev/zero"}) {
+        LSerialPort port(path);
+        EXPECT_FALSE(port.Open()) << path;
+        EXPECT_EQ(errno, ENOTTY) << path;
+    }
+
+    // The pseudo-terminal as this process's standard error.
+    const int savedError = dup(STDERR_FILENO);
+    const int slave = open(mPath.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    dup2(slave, STDERR_FILENO);
+    LSerialPort port(mPath.c_str());
+    const bool opened = port.Open();
+    const int error = errno;
+    dup2(savedError, STDERR_FILENO);
+    close(savedError);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(error, ENOTTY);
+
+    // The pseudo-terminal as the controlling terminal of a new session.
+    const pid_t child = fork();
+    if (child == 0) {
+        close(STDIN_FILENO);
+        setsid();
+        if (ioctl(slave, TIOCSCTTY, 0) != 0) _exit(2);
+        LSerialPort own(mPath.c_str());
+        _exit(own.Open() ? 1 : errno == ENOTTY ? 0 : 3);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    close(slave);
+    EXPECT_TRUE(port.Open()) << "the same node, no terminal of this process any more";
 }
 
 } // namespace

@@ -157,6 +157,42 @@ TEST_F(VirtualRecordsTest, OnlyRegularFilesUnderRecordNamesAreRead) {
     alarm(0);
 }
 
+// A reader deletes only records of this user whose publisher is gone: a file under a record's
+// name that holds no record is not the reader's, nor is another user's record.
+TEST_F(VirtualRecordsTest, OnlyStaleRecordsOfThisUserAreDeleted) {
+    std::ofstream(Path("notes.dev")) << "Call the studio at 10.\n";
+    std::ofstream(Path("near.dev")) << "kind=serial\nvendor=0x1209\nproduct=0x4b31\n";
+    std::ofstream(Path("stale.dev")) << Record(5);
+    std::ofstream(Path("foreign.dev")) << Record(6);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(Path("foreign.dev").c_str(), 65534, 65534), 0);
+    }
+    EXPECT_EQ(Sessions(mDir), Events{});
+    EXPECT_EQ(access(Path("notes.dev").c_str(), F_OK), 0);
+    EXPECT_EQ(access(Path("near.dev").c_str(), F_OK), 0);
+    EXPECT_NE(access(Path("stale.dev").c_str(), F_OK), 0);
+    EXPECT_EQ(access(Path("foreign.dev").c_str(), F_OK), root ? 0 : -1);
+}
+
+// A record directory that is a file, or that cannot be made, is a failure that names it.
+TEST(VirtualRecordsDir, ADirectoryThatCannotBeWatchedIsAFailureNamingIt) {
+    char pattern[] = "/tmp/kaldo-records-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string file = std::string(pattern) + "/plain";
+    std::ofstream(file) << "text\n";
+    LPollRunLoop loop;
+    for (const std::string& path : {file, file + "/devices"}) {
+        LIOVirtualDeviceDir records(path.c_str());
+        EXPECT_FALSE(records.Start(&loop, nullptr, nullptr)) << path;
+        EXPECT_NE(records.Failure().find(path), std::string::npos) << records.Failure();
+    }
+    LIOVirtualDeviceDir usable((std::string(pattern) + "/devices").c_str());
+    EXPECT_TRUE(usable.Start(&loop, nullptr, nullptr));
+    EXPECT_EQ(usable.Failure(), "");
+    std::filesystem::remove_all(pattern);
+}
+
 // What body returns, run in a child process as the given user with the default record path.
 std::string AsUser(uid_t user, const std::function<std::string()>& body) {
     int result[2];
