@@ -114,6 +114,7 @@ void KdPrmSpinBox::commitText() {
     LPrmManager* manager = mPrmObserver.PrmManager();
     const LPrmManager::_SRangeInfo range =
         manager ? manager->ValueRange(mPrmObserver.PrmID()) : LPrmManager::_SRangeInfo();
+    const int old = mPrmObserver.Value(0);
     int value = 0;
     using EEntry = CKdValueText::EEntry;
     const EEntry entry =
@@ -135,12 +136,16 @@ void KdPrmSpinBox::commitText() {
         what = tr("The field is empty: nothing changed.");
     else
         what = tr("\u201c%1\u201d is not a number: nothing changed.").arg(typed);
-    emitEntryMessage(what);
+    emitEntryMessage(what, mPrmObserver.Value(0) != old);
 }
 
-void KdPrmSpinBox::emitEntryMessage(const QString& what) {
+void KdPrmSpinBox::emitEntryMessage(const QString& what, bool changed) {
     const QString range = rangeText();
-    emit entryMessage(range.isEmpty() ? what : what + '\n' + tr("Takes %1.").arg(range));
+    QString message = range.isEmpty() ? what : what + '\n' + tr("Takes %1.").arg(range);
+    // The reboot note that this message replaces still holds for a value that was stored.
+    if (changed && mEditedInfo == KdPrmView::kInfoNeedsReboot)
+        message += '\n' + KdPrmView::tr(KdPrmView::kRebootNote);
+    emit entryMessage(message);
 }
 
 void KdPrmSpinBox::keystrokeRefused() {
@@ -152,7 +157,7 @@ void KdPrmSpinBox::keystrokeRefused() {
             : tr("\u201c%1\u201d can't be typed here: numbers take digits, \u201c-\u201d and "
                  "\u201c.\u201d.")
                   .arg(refused);
-    emitEntryMessage(what);
+    emitEntryMessage(what, false);
 }
 
 void KdPrmSpinBox::wheelEvent(QWheelEvent* event) {

@@ -64,8 +64,9 @@ private:
     void actionStepper(int delta);
     void commitText();
     void keystrokeRefused();
-    // Sends what happened, followed by what the field takes.
-    void emitEntryMessage(const QString& what);
+    // Sends what happened, followed by what the field takes and, when the entry changed the
+    // stored value of a field that needs a reboot, the reboot note.
+    void emitEntryMessage(const QString& what, bool changed);
     void layoutSubItems();
     void updateToolTip();
 

@@ -218,9 +218,7 @@ void KdPrmView::installNote(KdInfoPopup* note, QWidget* target, bool message) {
 
 void KdPrmView::showMessage(QWidget* target, const QString& text) {
     if (!target || !parentWidget() || !isVisible()) return;
-    const bool rebootNoteShown = mInfoWindow && mInfoSender == target && !mInfoIsMessage;
-    const QString shown = rebootNoteShown ? text + '\n' + tr(kRebootNote) : text;
-    KdInfoPopup* note = KdInfoPopup::information(shown, target);
+    KdInfoPopup* note = KdInfoPopup::information(text, target);
     note->setAliveTime(kMessageAliveTime);
     installNote(note, target, true);
 }

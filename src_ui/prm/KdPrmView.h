@@ -77,9 +77,8 @@ public:
     KdInfoPopup* infoWindow() const { return mInfoWindow; }
     QWidget* infoSender() const { return mInfoSender; }
     void closeInformationWindow();
-    // Shows text in a note pointing at target, in place of the current note. A reboot note that
-    // was showing for the same target keeps its line below the message. Only while the page is
-    // in a window.
+    // Shows text in a note pointing at target, in place of the current note. Only while the page
+    // is in a window.
     void showMessage(QWidget* target, const QString& text);
 
     // Posts kInfoReqNeedsReboot with sender when code is kInfoNeedsReboot; other codes do nothing.

@@ -281,15 +281,20 @@ void PrmViewTest::messageAndRebootNote() {
     QTest::keyClicks(field, "300"); // the reboot note, at each keystroke
     QCOMPARE(page->infoWindow()->text(), KdPrmView::kRebootNote);
     QTest::keyClick(field, Qt::Key_Return);
-    // The message takes the note's place and keeps its line.
+    // The message takes the note's place and keeps its line: the value was stored.
     QCOMPARE(page->infoWindow()->text(), QString("300 is out of range: set to 255.\n"
                                                  "Takes 0 to 255, in steps of 1.\n") +
                                              KdPrmView::kRebootNote);
     QCOMPARE(page->infoWindow()->aliveTime(), KdPrmView::kMessageAliveTime);
     QCOMPARE(page->infoSender(), field);
     // Typing again makes the message stale: the reboot note is back.
-    QTest::keyClicks(field, "1");
+    QTest::keyClicks(field, "1-");
     QCOMPARE(page->infoWindow()->text(), KdPrmView::kRebootNote);
+    // An entry that stores nothing needs no reboot.
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(page->infoWindow()->text(),
+             QString("\u201c1-\u201d is not a number: nothing changed.\n"
+                     "Takes 0 to 255, in steps of 1."));
 }
 
 QTEST_MAIN(PrmViewTest)
