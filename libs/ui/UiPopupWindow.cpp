@@ -262,8 +262,7 @@ bool UiPopupWindow::forwardToHost(QEvent* event) {
     if (event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
         const QPointF global = wheel->globalPosition();
-        QWidget* target = mHost->childAt(mHost->mapFromGlobal(global).toPoint());
-        for (QWidget* widget = target ? target : mHost.data(); widget;
+        for (QWidget* widget = hostWidgetAt(mHost->mapFromGlobal(global).toPoint()); widget;
              widget = widget->parentWidget()) {
             QWheelEvent copy(widget->mapFromGlobal(global), global, wheel->pixelDelta(),
                              wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
@@ -284,12 +283,15 @@ bool UiPopupWindow::forwardToHost(QEvent* event) {
     return true;
 }
 
+QWidget* UiPopupWindow::hostWidgetAt(QPoint local) const {
+    QWidget* child = mHost->childAt(local);
+    return child ? child : mHost.data();
+}
+
 void UiPopupWindow::giveFocusAt(QPoint local) {
     // The first widget from the one under the point up that takes the focus by a click gets
     // it; one that has it already keeps it.
-    QWidget* target = mHost->childAt(local);
-    for (QWidget* widget = target ? target : mHost.data(); widget;
-         widget = widget->parentWidget()) {
+    for (QWidget* widget = hostWidgetAt(local); widget; widget = widget->parentWidget()) {
         if (widget->isEnabled() && (widget->focusPolicy() & Qt::ClickFocus)) {
             widget->setFocus(Qt::MouseFocusReason);
             break;

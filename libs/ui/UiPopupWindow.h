@@ -111,7 +111,9 @@ private:
     // Sends a copy of event to the attached window at the same place on the screen; false when
     // the popup is attached to none.
     bool forwardToHost(QEvent* event);
-    // Moves the keyboard focus as a click at local (the host's coordinates) would.
+    // The host's innermost widget at local (the host's coordinates), or the host itself.
+    QWidget* hostWidgetAt(QPoint local) const;
+    // Moves the keyboard focus as a click at local would.
     void giveFocusAt(QPoint local);
 
     QSizeF mPopupSize;
