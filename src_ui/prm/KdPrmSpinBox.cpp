@@ -26,6 +26,12 @@ KdPrmSpinBox::KdPrmSpinBox(const QRect& frame, QWidget* parent)
     setTextWidth(kDefaultTextWidth);
 }
 
+KdPrmSpinBox::~KdPrmSpinBox() {
+    // The text field outlives this part of the spin box: its focus goes only in QWidget's
+    // destructor, and the editing that this ends must not reach a spin box that is gone.
+    mTextField->disconnect(this);
+}
+
 void KdPrmSpinBox::setPrmId(long id, LPrmManager* manager, const LPrmConverter* converter) {
     mPrmConverter = converter ? converter : &gPrmConverterNop;
     mPrmObserver.Setup(manager, id, this);

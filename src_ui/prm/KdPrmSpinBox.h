@@ -27,6 +27,7 @@ public:
     static constexpr int kMaxTextLength = 8;
 
     explicit KdPrmSpinBox(const QRect& frame, QWidget* parent = nullptr);
+    ~KdPrmSpinBox() override;
 
     void setPrmId(long id, LPrmManager* manager, const LPrmConverter* converter);
     LPrmObserverBridge& observer() { return mPrmObserver; }

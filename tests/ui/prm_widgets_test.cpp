@@ -75,6 +75,7 @@ private slots:
     void secretsAreMasked_data();
     void secretsAreMasked();
     void longTextsShowTheirBeginning();
+    void pageThatGoesWhileAFieldIsEditedWritesNothing();
     void popUpItemsComeFromTheRange();
     void popUpChoiceSendsOnlyAChange();
     void nameBoxSendsOnlyAChangedText();
@@ -733,6 +734,19 @@ void PrmWidgetsTest::longTextsShowTheirBeginning() {
     QTest::keyClicks(box, "!");
     focus(t.row("SNMP Contact Name")->nameBox());
     QCOMPARE(box->cursorPosition(), 0);
+}
+
+void PrmWidgetsTest::pageThatGoesWhileAFieldIsEditedWritesNothing() {
+    PrmTestSession t;
+    t.open("Input/No Signal");
+    QLineEdit* field = t.row("No Signal Color R")->spinBox()->textField();
+    focus(field);
+    field->selectAll();
+    QTest::keyClicks(field, "12");
+    // The page is deleted with the focus still in the field: the spin box that goes does not
+    // store the half-typed entry on its way out.
+    delete t.page;
+    QVERIFY(t.sent().empty());
 }
 
 QTEST_MAIN(PrmWidgetsTest)
