@@ -3,10 +3,16 @@
 #include "KdMainWindow.h"
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
+#include "KdPrmCellView.h"
+#include "KdPrmView.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollArea>
 #include <QStyleFactory>
 #include <QThread>
 
@@ -63,10 +69,52 @@ QString FileWord(const QString& label) {
     return word;
 }
 
+// The window with every note shown over it (a note is a window of its own).
 bool Save(KdMainWindow& window, const QString& path) {
     QApplication::processEvents();
-    if (window.grab().save(path)) return true;
+    QImage picture = window.grab().toImage();
+    QPainter painter(&picture);
+    const QPoint origin = window.mapToGlobal(QPoint(0, 0));
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* note = qobject_cast<UiPopupWindow*>(top); note && note->isVisible())
+            painter.drawPixmap(note->geometry().topLeft() - origin, note->grab());
+    painter.end();
+    if (picture.save(path)) return true;
     std::fprintf(stderr, "kaldo-utility: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+// Selects the menu's page group/leaf; false when there is none.
+bool SelectPage(KdMenuView* menu, const QString& group, const QString& leaf) {
+    for (int row = 0; row < menu->numberOfRows(); ++row) {
+        const QModelIndex page = menu->indexAtRow(row);
+        if (page.data().toString() == leaf && page.parent().data().toString() == group)
+            return menu->selectRowInSafety(row);
+    }
+    return false;
+}
+
+// Types text into the number field of the open page's row titled title and presses Return, as
+// keys would. Text that is no number is refused by the field, so nothing reaches the switcher.
+bool TypeRefusedEntry(KdMainWindow& window, const QString& title, const QString& text) {
+    auto* page = qobject_cast<KdPrmView*>(window.prmView()->widget());
+    if (!page) return false;
+    for (KdPrmCellView* row : page->findChildren<KdPrmCellView*>()) {
+        if (row->title() != title || !row->spinBox()) continue;
+        QLineEdit* field = row->spinBox()->textField();
+        field->setFocus();
+        field->selectAll();
+        const auto key = [field](int code, const QString& character) {
+            QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, character);
+            QApplication::sendEvent(field, &press);
+            QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, character);
+            QApplication::sendEvent(field, &release);
+        };
+        for (QChar c : text)
+            key(c.unicode(), QString(c));
+        key(Qt::Key_Return, "\r");
+        return page->infoWindow() != nullptr;
+    }
     return false;
 }
 
@@ -106,6 +154,14 @@ int KdScreenshots::TakeAll(KdMainWindow& window, const QString& directory, int o
             saved &= Save(window, dir.filePath(name));
             ++shots;
         }
+        // The message a refused entry leaves.
+        if (SelectPage(menu, "ROI", "General") &&
+            TypeRefusedEntry(window, "ROI Move Damp Time", "2..5")) {
+            saved &= Save(window, dir.filePath(QString("refused-edit-%1.png").arg(look.name)));
+            ++shots;
+        }
+        if (auto* page = qobject_cast<KdPrmView*>(window.prmView()->widget()))
+            page->closeInformationWindow();
     }
     if (!open)
         std::fprintf(stderr, "kaldo-utility: no switcher opened within %d ms\n", openWaitMs);

@@ -21,10 +21,14 @@ TextFieldInputFilter* TextFieldInputFilter::inputFilterWithCharFrom(char16_t fir
 }
 
 bool TextFieldInputFilter::isPartialStringValid(const QString& text) const {
+    mLastRefused = QChar();
     if (mMaximumLength > 0 && text.size() > mMaximumLength) return false;
     if (!mCharset) return true;
     for (QChar c : text)
-        if (!mCharset->contains(c)) return false;
+        if (!mCharset->contains(c)) {
+            mLastRefused = c;
+            return false;
+        }
     return true;
 }
 

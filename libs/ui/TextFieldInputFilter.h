@@ -32,7 +32,12 @@ public:
     bool isPartialStringValid(const QString& text) const;
     State validate(QString& text, int& position) const override;
 
+    // Why the last text was refused, for a hint beside the field: the first character outside
+    // the set, or (null character) a text beyond the maximum length.
+    QChar lastRefusedCharacter() const { return mLastRefused; }
+
 private:
     std::optional<QString> mCharset;
     int mMaximumLength;
+    mutable QChar mLastRefused;
 };

@@ -1,10 +1,14 @@
 #include "UiPopupWindow.h"
 
+#include <QBitmap>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
+#include <QWheelEvent>
+#include <QWindow>
 
 UiPopupWindow::UiPopupWindow(QSizeF popupSize, QWidget* parent)
     : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint), mPopupSize(popupSize),
@@ -160,8 +164,7 @@ bool UiPopupWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void UiPopupWindow::setNeedsMakeBackground() {
     if (isVisible()) {
-        mBackground = makeBackgroundImage();
-        update();
+        installBackground(makeBackgroundImage());
         return;
     }
     if (mNeedsMakeBackground) return;
@@ -172,16 +175,24 @@ void UiPopupWindow::setNeedsMakeBackground() {
 void UiPopupWindow::makeBackgroundIfNeeded() {
     if (!mNeedsMakeBackground) return;
     mNeedsMakeBackground = false;
-    mBackground = makeBackgroundImage();
+    installBackground(makeBackgroundImage());
+}
+
+void UiPopupWindow::installBackground(QImage image) {
+    mBackground = std::move(image);
+    // The mask holds the outline with its whole border; an empty one (no shape) clears it.
+    QBitmap shape(size());
+    shape.fill(Qt::color0);
+    QPainter painter(&shape);
+    painter.setPen(QPen(Qt::color1, mBorderWidth + 2)); // with the antialiased edge
+    painter.setBrush(Qt::color1);
+    painter.drawPath(outline());
+    painter.end();
+    setMask(shape);
     update();
 }
 
-QImage UiPopupWindow::makeBackgroundImage() const {
-    if (width() <= 0 || height() <= 0) return {};
-    QImage image(size() * devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(devicePixelRatioF());
-    image.fill(Qt::transparent);
-
+QPainterPath UiPopupWindow::outline() const {
     // The outline lies wholly inside the window: the body inset by half the border, the arrow's
     // tip one border width from the window's edge. The arrow's base reaches a little into the
     // body so that the union has no seam.
@@ -208,35 +219,115 @@ QImage UiPopupWindow::makeBackgroundImage() const {
               << QPointF(mid.x() - a, r.bottom() - overlap);
         break;
     default:
-        return image; // no shape for an unknown direction
+        return {}; // no shape for an unknown direction
     }
     QPainterPath body;
     body.addRoundedRect(r, mCornerRadius, mCornerRadius);
     QPainterPath tip;
     tip.addPolygon(arrow);
     tip.closeSubpath();
-    const QPainterPath outline = body.united(tip).simplified();
+    return body.united(tip).simplified();
+}
 
+QImage UiPopupWindow::makeBackgroundImage() const {
+    if (width() <= 0 || height() <= 0) return {};
+    QImage image(size() * devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatioF());
+    image.fill(Qt::transparent);
+    const QPainterPath shape = outline();
+    if (shape.isEmpty()) return image;
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(outline, mPopupColor);
-    painter.strokePath(outline, QPen(mBorderColor, mBorderWidth));
+    painter.fillPath(shape, mPopupColor);
+    painter.strokePath(shape, QPen(mBorderColor, mBorderWidth));
     return image;
 }
 
 void UiPopupWindow::paintEvent(QPaintEvent*) {
     if (mNeedsMakeBackground) { // shown before the pending drawing came
         mNeedsMakeBackground = false;
-        mBackground = makeBackgroundImage();
+        installBackground(makeBackgroundImage());
     }
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPointF(0, 0), mBackground);
 }
 
+bool UiPopupWindow::forwardToHost(QEvent* event) {
+    QWindow* window = mHost && mHost->isVisible() ? mHost->windowHandle() : nullptr;
+    if (!window) return false;
+    // What the window system would have delivered there. A copy is not spontaneous, so Qt
+    // neither moves the focus on its press nor passes its wheel turn on to the parents; both are
+    // done here as Qt does them for the window system's events.
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPointF global = wheel->globalPosition();
+        for (QWidget* widget = hostWidgetAt(mHost->mapFromGlobal(global).toPoint()); widget;
+             widget = widget->parentWidget()) {
+            QWheelEvent copy(widget->mapFromGlobal(global), global, wheel->pixelDelta(),
+                             wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
+                             wheel->phase(), wheel->inverted(), Qt::MouseEventNotSynthesized,
+                             wheel->pointingDevice());
+            QCoreApplication::sendEvent(widget, &copy);
+            if (copy.isAccepted() || widget->isWindow()) break;
+        }
+        return true;
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPointF global = mouse->globalPosition();
+    const QPointF local = mHost->mapFromGlobal(global);
+    if (event->type() == QEvent::MouseButtonPress) giveFocusAt(local.toPoint());
+    QMouseEvent copy(mouse->type(), local, local, global, mouse->button(), mouse->buttons(),
+                     mouse->modifiers(), mouse->pointingDevice());
+    QCoreApplication::sendEvent(window, &copy);
+    return true;
+}
+
+QWidget* UiPopupWindow::hostWidgetAt(QPoint local) const {
+    QWidget* child = mHost->childAt(local);
+    return child ? child : mHost.data();
+}
+
+void UiPopupWindow::giveFocusAt(QPoint local) {
+    // The first widget from the one under the point up that takes the focus by a click gets
+    // it; one that has it already keeps it.
+    for (QWidget* widget = hostWidgetAt(local); widget; widget = widget->parentWidget()) {
+        if (widget->isEnabled() && (widget->focusPolicy() & Qt::ClickFocus)) {
+            widget->setFocus(Qt::MouseFocusReason);
+            break;
+        }
+        const QWidget* focused = widget->focusProxy() ? widget->focusProxy() : widget;
+        if (widget->isWindow() || focused->hasFocus()) break;
+    }
+    if (!mHost->isActiveWindow()) mHost->activateWindow();
+}
+
 void UiPopupWindow::mousePressEvent(QMouseEvent* event) {
     event->accept();
+    // The widget that took the press also takes its release (Qt sends it to the pressed
+    // widget), also when the popup has gone by then.
+    forwardToHost(event);
     performClose();
+}
+
+void UiPopupWindow::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    forwardToHost(event);
+}
+
+void UiPopupWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    forwardToHost(event);
+}
+
+void UiPopupWindow::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    forwardToHost(event);
+}
+
+void UiPopupWindow::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    forwardToHost(event);
 }
 
 void UiPopupWindow::resizeEvent(QResizeEvent* event) {

@@ -8,11 +8,17 @@
 #include <QTimer>
 #include <QWidget>
 
+class QPainterPath;
 class QPropertyAnimation;
 
 // A small frameless, translucent window with rounded corners and an arrow that points at a
 // target. It stays for aliveTime seconds, fades out over fadeOutTime seconds and closes; a click
 // closes it at once (with the fade). Coordinates are Qt's: global, y growing downward.
+//
+// The note never takes the mouse for itself: once it is attached to a window, every click and
+// wheel turn on it also goes on to that window at the same place, so a click on a field that the
+// note covers reaches the field. Its shape is also its window mask: without a compositor the
+// transparent corners would otherwise show black.
 //
 // The window does not delete itself on close unless its owner sets Qt::WA_DeleteOnClose.
 class UiPopupWindow : public QWidget {
@@ -87,6 +93,10 @@ protected:
 
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +104,17 @@ protected:
 private:
     // The window frame from body size, border, arrow and target.
     void adjustGeometry();
+    // The outline of body and arrow in the window's coordinates; empty for an unknown direction.
+    QPainterPath outline() const;
+    // Takes a new background and makes the window's mask follow its shape.
+    void installBackground(QImage image);
+    // Sends a copy of event to the attached window at the same place on the screen; false when
+    // the popup is attached to none.
+    bool forwardToHost(QEvent* event);
+    // The host's innermost widget at local (the host's coordinates), or the host itself.
+    QWidget* hostWidgetAt(QPoint local) const;
+    // Moves the keyboard focus as a click at local would.
+    void giveFocusAt(QPoint local);
 
     QSizeF mPopupSize;
     int mArrowDirection = kArrowRightOfTarget;

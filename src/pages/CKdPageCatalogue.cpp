@@ -28,6 +28,11 @@ constexpr Row Value(const char* label, long id, const LPrmConverter* converter) 
 constexpr Row Name(const char* label, long id, int length, int info = 0) {
     return {label, W::Name, id, nullptr, nullptr, info, length};
 }
+constexpr Row Secret(const char* label, long id, int length, int info = 0) {
+    Row row = Name(label, id, length, info);
+    row.mSecret = true;
+    return row;
+}
 constexpr Row Exec(const char* label, long id, int waitMs = 0) {
     return {label, W::Exec, id, nullptr, nullptr, 0, waitMs};
 }
@@ -269,8 +274,8 @@ const Row kSnmpTrapName[] = {
     PopUp("SNMP Sub In Unlock Trap", 612, &gPrmConverterOffOn),
     PopUp("SNMP Main Our HPD Trap", 613, &gPrmConverterOffOn),
     PopUp("SNMP Sub Out HPD Trap", 614, &gPrmConverterOffOn),
-    Name("SNMP Community Name", 620, 64, kReboot),
-    Name("SNMP Read Community Name", 690, 64, kReboot),
+    Secret("SNMP Community Name", 620, 64, kReboot),
+    Secret("SNMP Read Community Name", 690, 64, kReboot),
     Name("SNMP Location Name", 760, 64, kReboot),
     Name("SNMP Contact Name", 830, 64, kReboot),
 };
@@ -298,7 +303,7 @@ constexpr Row Confirmed(Row row, const char* confirmation, const char* notificat
 
 const Row kOthersOthers[] = {
     Name("Login Name", 930, 16),
-    Name("Password", 950, 16),
+    Secret("Password", 950, 16),
     Box("MAC Address", W::MacAddress, 970),
     Box("Serial Number", W::SerialNumber, 980),
     Value("Software Version", 990, &gPrmConverterVerInfo),

@@ -40,6 +40,8 @@ public:
         // Spin: text field width (0: default) and whether the text can be typed.
         int mTextWidth = 0;
         bool mTextEditable = true;
+        // Name: a secret (password, community name), shown masked.
+        bool mSecret = false;
     };
 
     struct _SPage {

@@ -5,6 +5,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -251,4 +252,52 @@ bool CKdValueText::ParseValue(CKdPrmManager& session, long id, const char* text,
         return false;
     }
     return true;
+}
+
+CKdValueText::EEntry CKdValueText::ReadEntry(const LPrmConverter& converter,
+                                             const LPrmManager::_SRangeInfo& range,
+                                             const char* text, int& value) {
+    double number = 0;
+    if (!text || !IsNumber(text, false, number)) return EEntry::Refused;
+    const int read = converter.StringToPrmValue(text);
+    int stored = read;
+    if (range.mChecker) {
+        if (!range.mChecker(stored)) return EEntry::Refused;
+    } else {
+        stored = std::clamp(stored, range.mMin, range.mMax);
+    }
+    value = stored;
+    // Beyond the ends as the field shows them: a converter may read such a text as a value in
+    // range ("5501" for a field of fours ending at 5500).
+    double low = 0, high = 0;
+    const bool ends = IsNumber(converter.PrmValueToString(range.mMin).CString(), false, low) &&
+                      IsNumber(converter.PrmValueToString(range.mMax).CString(), false, high);
+    if (stored != read || (ends && (number < std::min(low, high) || number > std::max(low, high))))
+        return EEntry::Limited;
+    double shown = 0;
+    if (IsNumber(converter.PrmValueToString(stored).CString(), false, shown) &&
+        std::fabs(shown - number) > 1e-9)
+        return EEntry::Rounded;
+    return EEntry::Taken;
+}
+
+LString CKdValueText::RangeText(const LPrmConverter& converter,
+                                const LPrmManager::_SRangeInfo& range, const char* unit,
+                                const LPrmConverter* second) {
+    const auto withUnit = [unit](const LString& text) { return unit ? text + " " + unit : text; };
+    const LString low = converter.PrmValueToString(range.mMin);
+    LString text = low + " to " + withUnit(converter.PrmValueToString(range.mMax));
+    if (second)
+        text = text + " (" + second->PrmValueToString(range.mMin) + " to " +
+               second->PrmValueToString(range.mMax) + ")";
+    // The step is the distance between the first two values, with as many decimals as they show.
+    double first = 0, next = 0;
+    if (range.mMin < range.mMax && IsNumber(low.CString(), false, first) &&
+        IsNumber(converter.PrmValueToString(range.mMin + 1).CString(), false, next)) {
+        const char* point = std::strchr(low.CString(), '.');
+        const int decimals = point ? static_cast<int>(std::strlen(point + 1)) : 0;
+        text = text + ", in steps of " +
+               withUnit(LString().Format("%.*f", decimals, std::fabs(next - first)));
+    }
+    return text;
 }

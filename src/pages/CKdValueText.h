@@ -39,6 +39,23 @@ public:
     // the value is not one that the parameter takes.
     static bool ParseValue(CKdPrmManager& session, long id, const char* text, bool raw, int& value,
                            LString& error);
+    // What storing a number typed into a number field makes of it.
+    enum class EEntry {
+        Taken,   // stored as typed
+        Limited, // outside the range: the nearer end is stored
+        Rounded, // between two of the converter's steps: the step it reads as is stored
+        Refused, // not a number, or refused by the parameter's checker: nothing is stored
+    };
+    // Reads text typed into a number field that shows a parameter of range through converter.
+    // value is the stored value it comes to; untouched when refused.
+    static EEntry ReadEntry(const LPrmConverter& converter, const LPrmManager::_SRangeInfo& range,
+                            const char* text, int& value);
+    // What a number field takes, in the texts it shows: "0.0 to 6.0 sec, in steps of 0.1 sec";
+    // with a second converter beside it "0 to 127 (-INF to 12.0 dB), in steps of 1". Texts that
+    // are not numbers ("GMT +9:00") give the range alone.
+    static LString RangeText(const LPrmConverter& converter, const LPrmManager::_SRangeInfo& range,
+                             const char* unit, const LPrmConverter* second = nullptr);
+
     // ParseValue for the parameter a row shows, with the row's texts.
     static bool ParseRowText(CKdPrmManager& session, const Row& row, const char* text, int& value,
                              LString& error) {

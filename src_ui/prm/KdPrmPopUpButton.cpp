@@ -36,5 +36,5 @@ void KdPrmPopUpButton::itemSelected(int index) {
 }
 
 void KdPrmPopUpButton::wheelEvent(QWheelEvent* event) {
-    event->accept();
+    event->ignore(); // on to the page, which scrolls
 }

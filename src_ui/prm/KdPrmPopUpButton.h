@@ -25,7 +25,7 @@ public:
     void valueUpdated(LPrmObserverBridge* bridge) override;
 
 protected:
-    // The wheel neither changes the selection nor scrolls the page.
+    // The wheel never changes the selection: it scrolls the page.
     void wheelEvent(QWheelEvent* event) override;
 
 private:

@@ -1,5 +1,6 @@
 #include "KdPrmSpinBox.h"
 
+#include "CKdValueText.h"
 #include "KdPrmCellView.h"
 #include "KdPrmSpinUnitBox.h"
 #include "KdPrmStepper.h"
@@ -20,13 +21,21 @@ KdPrmSpinBox::KdPrmSpinBox(const QRect& frame, QWidget* parent)
     mTextField->resize(mTextField->sizeHint());
     connect(mTextField, &QLineEdit::textEdited, this, &KdPrmSpinBox::editedInformation);
     connect(mTextField, &QLineEdit::editingFinished, this, &KdPrmSpinBox::commitText);
+    connect(mTextField, &QLineEdit::inputRejected, this, &KdPrmSpinBox::keystrokeRefused);
     setFocusProxy(mTextField);
     setTextWidth(kDefaultTextWidth);
+}
+
+KdPrmSpinBox::~KdPrmSpinBox() {
+    // The text field outlives this part of the spin box: its focus goes only in QWidget's
+    // destructor, and the editing that this ends must not reach a spin box that is gone.
+    mTextField->disconnect(this);
 }
 
 void KdPrmSpinBox::setPrmId(long id, LPrmManager* manager, const LPrmConverter* converter) {
     mPrmConverter = converter ? converter : &gPrmConverterNop;
     mPrmObserver.Setup(manager, id, this);
+    updateToolTip();
 }
 
 void KdPrmSpinBox::setUnitBox(KdPrmSpinUnitBox* box) {
@@ -37,6 +46,7 @@ void KdPrmSpinBox::setUnitBox(KdPrmSpinUnitBox* box) {
     box->setPrmValue(mPrmObserver.LastValue());
     box->show();
     layoutSubItems();
+    updateToolTip();
 }
 
 void KdPrmSpinBox::setTextWidth(int width) {
@@ -86,18 +96,81 @@ void KdPrmSpinBox::actionStepper(int delta) {
     if (mPrmObserver.Value(0) != old) editedInformation();
 }
 
+QString KdPrmSpinBox::rangeText() const {
+    LPrmManager* manager = mPrmObserver.PrmManager();
+    if (!manager) return {};
+    const char* unit = mUnitBox ? mUnitBox->unit() : nullptr;
+    const LPrmConverter* second = mUnitBox ? mUnitBox->converter() : nullptr;
+    return QString::fromUtf8(CKdValueText::RangeText(*mPrmConverter,
+                                                     manager->ValueRange(mPrmObserver.PrmID()),
+                                                     unit, second)
+                                 .CString());
+}
+
+void KdPrmSpinBox::updateToolTip() {
+    const QString range = rangeText();
+    setToolTip(range);
+    mTextField->setAccessibleDescription(range);
+}
+
 void KdPrmSpinBox::commitText() {
-    if (mTextField->isReadOnly()) return;
-    const QByteArray text = mTextField->text().toUtf8();
-    mPrmObserver.SetValue(mPrmConverter->StringToPrmValue(text.constData()), 0);
+    // Only a text the user has typed is stored: moving the focus through the field sends nothing.
+    if (mTextField->isReadOnly() || !mTextField->isModified()) return;
+    const QString typed = mTextField->text();
+    LPrmManager* manager = mPrmObserver.PrmManager();
+    const LPrmManager::_SRangeInfo range =
+        manager ? manager->ValueRange(mPrmObserver.PrmID()) : LPrmManager::_SRangeInfo();
+    const int old = mPrmObserver.Value(0);
+    int value = 0;
+    using EEntry = CKdValueText::EEntry;
+    const EEntry entry =
+        CKdValueText::ReadEntry(*mPrmConverter, range, typed.toUtf8().constData(), value);
+    if (entry != EEntry::Refused) mPrmObserver.SetValue(value, 0);
     mPrmObserver.UpdateValue();
     // Always show the stored value, so that a limited, refused or unreadable entry is replaced.
     valueUpdated(&mPrmObserver);
+    if (entry == EEntry::Taken || !manager) return;
+
+    const QString unit = mUnitBox && mUnitBox->unit() ? " " + mUnitBox->text() : QString();
+    const QString stored = mTextField->text() + unit;
+    QString what;
+    if (entry == EEntry::Limited)
+        what = tr("%1 is out of range: set to %2.").arg(typed, stored);
+    else if (entry == EEntry::Rounded)
+        what = tr("%1 is between steps: set to %2.").arg(typed, stored);
+    else if (typed.isEmpty())
+        what = tr("The field is empty: nothing changed.");
+    else
+        what = tr("\u201c%1\u201d is not a number: nothing changed.").arg(typed);
+    emitEntryMessage(what, mPrmObserver.Value(0) != old);
+}
+
+void KdPrmSpinBox::emitEntryMessage(const QString& what, bool changed) {
+    const QString range = rangeText();
+    QString message = range.isEmpty() ? what : what + '\n' + tr("Takes %1.").arg(range);
+    // The reboot note that this message replaces still holds for a value that was stored.
+    if (changed && mEditedInfo == KdPrmView::kInfoNeedsReboot)
+        message += '\n' + KdPrmView::tr(KdPrmView::kRebootNote);
+    emit entryMessage(message);
+}
+
+void KdPrmSpinBox::keystrokeRefused() {
+    const auto* filter = qobject_cast<const TextFieldInputFilter*>(mTextField->validator());
+    const QChar refused = filter ? filter->lastRefusedCharacter() : QChar();
+    const QString what =
+        refused.isNull()
+            ? tr("At most %1 characters.").arg(kMaxTextLength)
+            : tr("\u201c%1\u201d can't be typed here: numbers take digits, \u201c-\u201d and "
+                 "\u201c.\u201d.")
+                  .arg(refused);
+    emitEntryMessage(what, false);
 }
 
 void KdPrmSpinBox::wheelEvent(QWheelEvent* event) {
-    if (!mTextField->geometry().contains(event->position().toPoint())) {
-        event->ignore(); // over the stepper or the unit: the page scrolls
+    // A field steps only while it has the keyboard focus: a wheel turn that passes over it on
+    // the way down the page scrolls the page and changes nothing.
+    if (!mTextField->hasFocus() || !mTextField->geometry().contains(event->position().toPoint())) {
+        event->ignore();
         return;
     }
     KdPrmCellView::handleScrollWheel(event, &mPrmObserver);

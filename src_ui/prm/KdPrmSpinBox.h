@@ -14,7 +14,11 @@ class QLineEdit;
 // A numeric parameter: a text field (digits, "-" and ".", at most 8 characters) that shows the
 // value through the converter and stores what is typed when editing ends, a stepper that moves
 // the stored value one unit per click, and an optional unit text. The wheel over the text field
-// steps the value too.
+// steps the value too, but only while the field has the keyboard focus; otherwise it scrolls the
+// page.
+//
+// An entry that is limited, rounded or refused, and a refused keystroke, leave a message that
+// names what the field takes (range, unit, step); the tooltip says the same.
 class KdPrmSpinBox : public QWidget, public LPrmObserverBridge::Delegate {
     Q_OBJECT
 
@@ -23,6 +27,7 @@ public:
     static constexpr int kMaxTextLength = 8;
 
     explicit KdPrmSpinBox(const QRect& frame, QWidget* parent = nullptr);
+    ~KdPrmSpinBox() override;
 
     void setPrmId(long id, LPrmManager* manager, const LPrmConverter* converter);
     LPrmObserverBridge& observer() { return mPrmObserver; }
@@ -43,7 +48,14 @@ public:
     // Reports an edit with the text field as the sender, so that a note points at the field.
     void editedInformation();
 
+    // What the field takes: "0.0 to 6.0 sec, in steps of 0.1 sec"; empty while unbound.
+    QString rangeText() const;
+
     void valueUpdated(LPrmObserverBridge* bridge) override;
+
+signals:
+    // A short message about the last entry or keystroke, for a note at the text field.
+    void entryMessage(const QString& text);
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
@@ -52,7 +64,12 @@ protected:
 private:
     void actionStepper(int delta);
     void commitText();
+    void keystrokeRefused();
+    // Sends what happened, followed by what the field takes and, when the entry changed the
+    // stored value of a field that needs a reboot, the reboot note.
+    void emitEntryMessage(const QString& what, bool changed);
     void layoutSubItems();
+    void updateToolTip();
 
     LPrmObserverBridge mPrmObserver;
     const LPrmConverter* mPrmConverter;

@@ -11,7 +11,9 @@ KdPrmSpinUnitBox::KdPrmSpinUnitBox(const QString& text, int width, const LPrmCon
 }
 
 KdPrmSpinUnitBox* KdPrmSpinUnitBox::unitBoxWithUnit(const char* unit) {
-    return new KdPrmSpinUnitBox(QString::fromUtf8(unit), 60, nullptr);
+    auto* box = new KdPrmSpinUnitBox(QString::fromUtf8(unit), 60, nullptr);
+    box->mUnit = QByteArray(unit ? unit : "");
+    return box;
 }
 
 KdPrmSpinUnitBox* KdPrmSpinUnitBox::unitBoxWithConverter(const LPrmConverter* converter) {

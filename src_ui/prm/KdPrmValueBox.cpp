@@ -35,6 +35,7 @@ void KdPrmValueBox::changeEvent(QEvent* event) {
 
 void KdPrmValueBox::valueUpdated(LPrmObserverBridge* bridge) {
     setText(QString::fromUtf8(mPrmConverter->PrmValueToString(mPrmObserver.LastValue()).CString()));
+    if (!hasFocus()) home(false); // a text longer than the box shows its beginning
 }
 
 bool KdPrmValueBox::updateValueBuffers(int* values, int count) {

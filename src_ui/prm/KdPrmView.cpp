@@ -110,6 +110,8 @@ KdPrmCellView* KdPrmView::createSpinBox(const QString& title, long id,
     box->setEditedInfo(mCellInformation);
     cell->setSpinBox(box);
     box->setPrmId(id, mPrmManager, converter);
+    connect(box, &KdPrmSpinBox::entryMessage, this,
+            [this, box](const QString& text) { showMessage(box->textField(), text); });
     placeValueWidget(cell, box);
     if (unit) box->setUnitBox(KdPrmSpinUnitBox::unitBoxWithUnit(unit));
     return cell;
@@ -122,7 +124,10 @@ KdPrmCellView* KdPrmView::createNameBox(const QString& title, long id, int lengt
     cell->setNameBox(box);
     box->setPrmId(id, mPrmManager, length);
     placeValueWidget(cell, box);
-    box->setValidator(TextFieldInputFilter::inputFilterWithCharFrom(32, 127, length, box));
+    // The characters the switcher stores as they are: printable ASCII.
+    box->setValidator(TextFieldInputFilter::inputFilterWithCharFrom(32, 126, length, box));
+    connect(box, &KdPrmNameBox::entryMessage, this,
+            [this, box](const QString& text) { showMessage(box, text); });
     return cell;
 }
 
@@ -146,8 +151,11 @@ KdPrmCellView* KdPrmView::createRow(const CKdPageCatalogue::_SRow& row) {
         return createPopUpButton(title, row.mPrmID, row.mConverter);
     case W::Value:
         return createValueBox(title, row.mPrmID, row.mConverter);
-    case W::Name:
-        return createNameBox(title, row.mPrmID, row.mLength);
+    case W::Name: {
+        KdPrmCellView* cell = createNameBox(title, row.mPrmID, row.mLength);
+        cell->nameBox()->setSecret(row.mSecret);
+        return cell;
+    }
     case W::Spin: {
         KdPrmCellView* cell = createSpinBox(title, row.mPrmID, row.mConverter, row.mUnit);
         KdPrmSpinBox* box = cell->spinBox();
@@ -195,6 +203,26 @@ void KdPrmView::informationRequest(int code, QObject* sender) {
         LNotificationCenter::Default().Post(kInfoReqNeedsReboot, static_cast<const void*>(sender));
 }
 
+void KdPrmView::installNote(KdInfoPopup* note, QWidget* target, bool message) {
+    closeInformationWindow();
+    mInfoWindow = note;
+    mInfoSender = target;
+    mInfoIsMessage = message;
+    connect(note, &UiPopupWindow::closing, this, [this, note] {
+        if (mInfoWindow == note) {
+            mInfoWindow = nullptr;
+            mInfoSender = nullptr;
+        }
+    });
+}
+
+void KdPrmView::showMessage(QWidget* target, const QString& text) {
+    if (!target || !parentWidget() || !isVisible()) return;
+    KdInfoPopup* note = KdInfoPopup::information(text, target);
+    note->setAliveTime(kMessageAliveTime);
+    installNote(note, target, true);
+}
+
 void KdPrmView::infoReqNeedsReboot(const void* sender) {
     // The sender is a view only when it is one of the live widgets; it is compared, never
     // dereferenced, before that is known.
@@ -202,23 +230,25 @@ void KdPrmView::infoReqNeedsReboot(const void* sender) {
     for (QWidget* widget : QApplication::allWidgets())
         if (static_cast<const void*>(static_cast<QObject*>(widget)) == sender) view = widget;
     const bool inWindow = parentWidget() && isVisible();
-    if (inWindow && view && view != mInfoSender) {
-        closeInformationWindow();
-        mInfoWindow = KdInfoPopup::information(tr(kRebootNote), view);
-        mInfoSender = view;
-        KdInfoPopup* shown = mInfoWindow;
-        connect(shown, &UiPopupWindow::closing, this, [this, shown] {
-            if (mInfoWindow == shown) {
-                mInfoWindow = nullptr;
-                mInfoSender = nullptr;
-            }
-        });
+    // A new edit of the widget a message points at replaces the message, which it makes stale.
+    if (inWindow && view && (view != mInfoSender || mInfoIsMessage)) {
+        installNote(KdInfoPopup::information(tr(kRebootNote), view), view, false);
         return;
     }
     if (mInfoWindow) mInfoWindow->cancelFadeOut();
 }
 
+void KdPrmView::followNote() {
+    if (!mInfoWindow || !mInfoSender) return;
+    if (mInfoSender->visibleRegion().isEmpty()) {
+        closeInformationWindow();
+        return;
+    }
+    mInfoWindow->setArrowToView(mInfoSender, QRectF(mInfoSender->rect()));
+}
+
 bool KdPrmView::event(QEvent* event) {
     if (event->type() == QEvent::ParentChange && !parentWidget()) closeInformationWindow();
+    if (event->type() == QEvent::Move) followNote();
     return QWidget::event(event);
 }

@@ -17,7 +17,9 @@ class LPrmConverter;
 // the switcher's value as soon as it is bound.
 //
 // Widgets whose edit takes effect only after a reboot report it with information code 1; the page
-// that is in a window then shows the reboot note next to the widget.
+// that is in a window then shows the reboot note next to the widget. A number or text entry that
+// the switcher cannot take as typed leaves a message in the same kind of note. The page shows one
+// note at a time; it follows its widget when the page scrolls and goes when the widget does.
 class KdPrmView : public QWidget {
     Q_OBJECT
 
@@ -33,6 +35,8 @@ public:
     static constexpr const char* kRebootNote = "After saving, the reboot is required to reflect.";
     // Notification posted for an edit with code 1; its sender is the edited widget (a QObject).
     static constexpr const char* kInfoReqNeedsReboot = "InfoReqNeedsReboot";
+    // A message about an entry stays longer than the reboot note: it has two lines to read.
+    static constexpr double kMessageAliveTime = 10.0;
 
     // A page of the catalogue, or (null) a page without table and rows.
     explicit KdPrmView(const CKdPageCatalogue::_SPage* page = nullptr, QWidget* parent = nullptr);
@@ -73,6 +77,9 @@ public:
     KdInfoPopup* infoWindow() const { return mInfoWindow; }
     QWidget* infoSender() const { return mInfoSender; }
     void closeInformationWindow();
+    // Shows text in a note pointing at target, in place of the current note. Only while the page
+    // is in a window.
+    void showMessage(QWidget* target, const QString& text);
 
     // Posts kInfoReqNeedsReboot with sender when code is kInfoNeedsReboot; other codes do nothing.
     static void informationRequest(int code, QObject* sender);
@@ -82,6 +89,11 @@ protected:
 
 private:
     void infoReqNeedsReboot(const void* sender);
+    // Makes note the page's note, pointing at target.
+    void installNote(KdInfoPopup* note, QWidget* target, bool message);
+    // Keeps the note at its widget after the page moved, or closes it once the widget is out of
+    // sight.
+    void followNote();
     // The row's value widget, moved to the value position and centred in the row.
     template <class Widget>
     Widget* placeValueWidget(KdPrmCellView* cell, Widget* widget);
@@ -93,5 +105,6 @@ private:
     int mCellInformation = kInfoNone;
     QPointer<KdInfoPopup> mInfoWindow;
     QPointer<QWidget> mInfoSender;
+    bool mInfoIsMessage = false; // the note is a message, not the reboot note
     int mNotificationToken = 0;
 };

@@ -1,7 +1,9 @@
 #include "KdInfoPopup.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -35,6 +37,9 @@ private slots:
     void withoutFadeClosesAtOnce();
     void changesBeforeShowingDrawOnce();
     void outlineStaysInsideTheWindow();
+    void maskIsTheShape_data();
+    void maskIsTheShape();
+    void clickGoesOnToTheWindowBeneath();
 };
 
 void PopupWindowTest::geometry_data() {
@@ -151,6 +156,70 @@ void PopupWindowTest::outlineStaysInsideTheWindow() {
     QVERIFY(alpha(image.width() / 2, image.height() / 3) > 0); // the body
     QVERIFY(alpha(image.width() / 2, image.height() - 4) > 0); // the arrow's tip below it
     QCOMPARE(alpha(5, image.height() - 2), 0);                 // beside the arrow
+}
+
+void PopupWindowTest::maskIsTheShape_data() {
+    QTest::addColumn<int>("direction");
+    for (int direction = 0; direction < 4; ++direction)
+        QTest::addRow("direction %d", direction) << direction;
+}
+
+void PopupWindowTest::maskIsTheShape() {
+    QFETCH(int, direction);
+    // Without a compositor whatever lies outside the mask is not drawn at all: the transparent
+    // corners and the sides of the arrow must be outside, every drawn pixel inside.
+    UiPopupWindow popup(QSizeF(100, 40));
+    popup.setArrowDirection(direction);
+    popup.show();
+    const QImage image = popup.grab().toImage();
+    const QRegion mask = popup.mask();
+    QVERIFY(!mask.isEmpty());
+    for (QPoint corner : {QPoint(0, 0), QPoint(image.width() - 1, 0), QPoint(0, image.height() - 1),
+                          QPoint(image.width() - 1, image.height() - 1)})
+        QVERIFY(!mask.contains(corner));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 0)
+                QVERIFY2(mask.contains(QPoint(x, y)), qPrintable(QString("%1,%2").arg(x).arg(y)));
+}
+
+void PopupWindowTest::clickGoesOnToTheWindowBeneath() {
+    QWidget window;
+    window.resize(300, 200);
+    auto* field = new QLineEdit(&window);
+    field->setGeometry(20, 20, 100, 24);
+    auto* button = new QPushButton("Go", &window);
+    button->setGeometry(150, 20, 80, 24);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QSignalSpy clicked(button, &QPushButton::clicked);
+
+    UiPopupWindow popup(QSizeF(280, 60));
+    popup.setArrowDirection(-1); // no arrow: at the window's top left corner
+    popup.setArrowToRect(QRectF(window.mapToGlobal(QPoint(0, 0)), QSizeF(0, 0)));
+    popup.setFadeOutTime(0.1);
+    popup.showAttachedTo(&window);
+    QVERIFY(popup.geometry().contains(button->mapToGlobal(button->rect().center())));
+
+    // A click on the popup is a click on the button beneath, and closes the popup.
+    auto at = [&](QWidget* widget) {
+        return popup.mapFromGlobal(widget->mapToGlobal(widget->rect().center()));
+    };
+    QTest::mouseClick(popup.windowHandle(), Qt::LeftButton, {}, at(button));
+    QCOMPARE(clicked.count(), 1);
+    QTRY_VERIFY(!popup.isVisible());
+
+    // A field beneath takes the focus, as from a click of its own.
+    popup.setAliveTime(0);
+    popup.show();
+    QTest::mouseClick(popup.windowHandle(), Qt::LeftButton, {}, at(field));
+    QTRY_VERIFY(field->hasFocus());
+
+    // A popup attached to no window just closes.
+    UiPopupWindow loose(QSizeF(100, 40));
+    loose.show();
+    QTest::mouseClick(loose.windowHandle(), Qt::LeftButton);
+    QVERIFY(!loose.isVisible());
 }
 
 QTEST_MAIN(PopupWindowTest)

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 namespace {
 
@@ -36,6 +38,9 @@ private slots:
     void rebootNoteOnlyForMarkedRows();
     void rebootNoteWithoutViewOrWindow();
     void rebootNoteGoesWithThePage();
+    void clickOnTheNoteReachesTheFieldBeneath();
+    void noteFollowsItsFieldAndGoesWithIt();
+    void messageAndRebootNote();
 };
 
 void PrmViewTest::heightFollowsTheRows_data() {
@@ -99,8 +104,8 @@ void PrmViewTest::accessibleNamesAndTabOrder() {
     PrmTestSession t;
     // Value boxes are no Tab stops; spin boxes are reached at their text fields.
     KdPrmView* page = t.open("USB Only/Others");
-    QCOMPARE(tabChain(page), QStringList({"Login Name", "Password", "System Reboot",
-                                          "Factory Reset", "Parameter Save"}));
+    QCOMPARE(tabChain(page), QStringList({"Login Name", "Password", "Show Password",
+                                          "System Reboot", "Factory Reset", "Parameter Save"}));
     page = t.open("Mix/Effect/General");
     QCOMPARE(tabChain(page),
              QStringList({"Transition Value", "Video Fade Value", "Audio Fade Value", "Main In Sw",
@@ -206,6 +211,90 @@ void PrmViewTest::rebootNoteGoesWithThePage() {
     QVERIFY(note);
     delete t.scroll->takeWidget(); // another page replaces it
     QTRY_VERIFY(!note);
+}
+
+void PrmViewTest::clickOnTheNoteReachesTheFieldBeneath() {
+    PrmTestSession t;
+    KdPrmView* page = t.open("SNTP/Server");
+    QApplication::setActiveWindow(t.window);
+    QLineEdit* third = t.row("SNTP Server Address 3rd")->spinBox()->textField();
+    t.row("SNTP Server Address 4th")->spinBox()->stepper()->upButton()->click();
+    QPointer<KdInfoPopup> note = page->infoWindow();
+    QVERIFY(note && note->isVisible());
+    t.sent();
+
+    // The note above the 4th field covers the 3rd. A click there goes on to the 3rd field, and
+    // what is typed next goes into it.
+    const QPoint onThird = third->mapToGlobal(third->rect().center());
+    QVERIFY(note->geometry().contains(onThird));
+    QTest::mouseClick(note->windowHandle(), Qt::LeftButton, {}, note->mapFromGlobal(onThird));
+    QTRY_VERIFY(third->hasFocus());
+    QTRY_VERIFY(!note);
+    third->selectAll();
+    QTest::keyClicks(third, "42");
+    QTest::keyClick(third, Qt::Key_Return);
+    const PrmTestSession::Wires sent = t.sent();
+    QCOMPARE(sent, t.oneSet(sent, 502, {42}));
+
+    // A wheel turn over a note scrolls the page beneath.
+    t.open("SNTP/Server", {420, 150});
+    QScrollBar* bar = t.scroll->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    t.row("SNTP Server Address 2nd")->spinBox()->editedInformation();
+    note = t.page->infoWindow();
+    QVERIFY(note);
+    // Over the row above the field, in the page.
+    const QPointF over(note->width() / 2, note->height() - 15);
+    QWheelEvent turn(over, note->mapToGlobal(over), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(note, &turn);
+    QVERIFY(bar->value() > 0);
+}
+
+void PrmViewTest::noteFollowsItsFieldAndGoesWithIt() {
+    PrmTestSession t;
+    KdPrmView* page = t.open("USB Only/IP", {420, 200});
+    QLineEdit* field = t.row("IP Address 3rd")->spinBox()->textField();
+    t.row("IP Address 3rd")->spinBox()->editedInformation();
+    QPointer<KdInfoPopup> note = page->infoWindow();
+    QVERIFY(note);
+    auto pointsAtField = [&] {
+        return note->geometry().bottom() + 1 == field->mapToGlobal(QPoint(0, 0)).y();
+    };
+    QVERIFY(pointsAtField());
+    // The page scrolls a little: the note keeps pointing at its field.
+    t.scroll->verticalScrollBar()->setValue(20);
+    QVERIFY(pointsAtField());
+    // The field scrolls out of sight: the note goes.
+    t.scroll->verticalScrollBar()->setValue(t.scroll->verticalScrollBar()->maximum());
+    QVERIFY(!page->infoWindow());
+    QTRY_VERIFY(!note);
+}
+
+void PrmViewTest::messageAndRebootNote() {
+    PrmTestSession t;
+    KdPrmView* page = t.open("SNTP/Server");
+    QApplication::setActiveWindow(t.window);
+    QLineEdit* field = t.row("SNTP Server Address 1st")->spinBox()->textField();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "300"); // the reboot note, at each keystroke
+    QCOMPARE(page->infoWindow()->text(), KdPrmView::kRebootNote);
+    QTest::keyClick(field, Qt::Key_Return);
+    // The message takes the note's place and keeps its line: the value was stored.
+    QCOMPARE(page->infoWindow()->text(), QString("300 is out of range: set to 255.\n"
+                                                 "Takes 0 to 255, in steps of 1.\n") +
+                                             KdPrmView::kRebootNote);
+    QCOMPARE(page->infoWindow()->aliveTime(), KdPrmView::kMessageAliveTime);
+    QCOMPARE(page->infoSender(), field);
+    // Typing again makes the message stale: the reboot note is back.
+    QTest::keyClicks(field, "1-");
+    QCOMPARE(page->infoWindow()->text(), KdPrmView::kRebootNote);
+    // An entry that stores nothing needs no reboot.
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(page->infoWindow()->text(),
+             QString("\u201c1-\u201d is not a number: nothing changed.\n"
+                     "Takes 0 to 255, in steps of 1."));
 }
 
 QTEST_MAIN(PrmViewTest)
