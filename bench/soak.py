@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Soak run: kaldo-utility (offscreen, a real process) and kaldo-ctl against kaldo-sim while the
-link's faults change at random, for a chosen time. Reports crashes, hangs, the utility's resident
-memory and open descriptors at start and end, and writes that were lost unreported.
+"""Soak run: kaldo-utility (a real process, on a private Xvfb display or offscreen) and kaldo-ctl
+against kaldo-sim while the link's faults change at random, for a chosen time. Reports crashes,
+hangs, the utility's resident memory and open descriptors at start and end, and writes that were
+lost unreported.
 
-    bench/soak.py --minutes 30 [--seed N] [--build build/default] [--port 42614]
+    bench/soak.py --minutes 30 [--seed N] [--build build/default] [--gdb] [--keep]
 
 It re-runs itself in a private network namespace (unshare -n, as root) so that the companion
 port is its own, and keeps records and state in a fresh directory. See docs/soak.md for what
@@ -121,9 +122,9 @@ class Report:
         label = {"crashes": "crash", "hangs": "hang", "lost": "lost write", "notes": "note"}
         print(f"soak: {label[kind]}: {text}", flush=True)
 
-    def count(self, key, n=1):
+    def count(self, key):
         with self.lock:
-            self.counts[key] += n
+            self.counts[key] += 1
 
 
 class Sim:
@@ -145,15 +146,12 @@ class Sim:
         self.proc = subprocess.Popen(
             [self.exe, "--serial", self.serial, "--state", str(self.state)] + faults,
             stdout=self.log, stderr=self.log, env=self.env)
-        self.wait_record()
-
-    def wait_record(self, timeout=10):
-        end = time.monotonic() + timeout
-        while time.monotonic() < end and self.proc.poll() is None:
-            if any(p.suffix == ".dev" for p in self.devices.glob("*.dev")):
-                return True
+        end = time.monotonic() + 10
+        while not any(self.devices.glob("*.dev")):
+            if time.monotonic() > end or self.proc.poll() is not None:
+                self.report.add("notes", f"kaldo-sim {self.name} published no record")
+                return
             time.sleep(0.05)
-        return False
 
     def check_exit(self, expected_end):
         """A sim that left: fine after a disconnect or our SIGTERM, a crash otherwise."""
@@ -287,18 +285,16 @@ class Screen:
 
     def switch_page(self):
         if not self.window:
-            return False
-        wheel = self.random.choice([4, 5])
-        self.xdotool("mousemove", "--window", self.window, self.TREE_X, 390,
-                     "click", "--repeat", self.random.randint(0, 4) or 1, wheel)
+            return
+        self.xdotool("mousemove", "--window", self.window, self.TREE_X, 390, "click",
+                     "--repeat", self.random.randint(1, 4), self.random.choice([4, 5]))
         self.xdotool("mousemove", "--window", self.window, self.TREE_X,
                      self.random.randint(self.TREE_TOP, self.TREE_BOTTOM), "click", 1)
         self.report.count("page switches")
-        return True
 
     def edit_widget(self):
         if not self.window:
-            return False
+            return
         y = self.FIRST_ROW_Y + self.ROW_STEP * self.random.randrange(self.ROWS)
         if self.random.random() < 0.5:
             self.xdotool("mousemove", "--window", self.window, self.WIDGET_X, y,
@@ -308,9 +304,8 @@ class Screen:
             self.xdotool("mousemove", "--window", self.window, self.WIDGET_ARROWS_X,
                          y + self.random.choice([-5, 5]), "click", 1)
             time.sleep(0.3)
-            self.xdotool("key", "--window", self.window, "Escape")
+            self.xdotool("key", "Escape")
         self.report.count("widget edits")
-        return True
 
     def stop(self):
         if self.server and self.server.poll() is None:
@@ -324,10 +319,9 @@ class Soak:
         self.utility_exe = build / "src_ui/kaldo-utility"
         self.ctl_exe = build / "tools/kaldo-ctl/kaldo-ctl"
         sim_exe = build / "tools/kaldo-sim/kaldo-sim"
-        factory = json.loads((sim_exe.parent / "factory.json").read_text()
-                             if (sim_exe.parent / "factory.json").exists()
-                             else (Path(__file__).parent.parent /
-                                   "tools/kaldo-sim/factory.json").read_text())
+        # The switcher's own ranges, from the source tree's data file the sim loads.
+        factory = json.loads((Path(__file__).resolve().parent.parent /
+                              "tools/kaldo-sim/factory.json").read_text())
         self.ranges = {}
         for entry in factory["parameters"]:
             for k in range(entry.get("count", 1)):
@@ -345,6 +339,8 @@ class Soak:
         self.utility = None
         self.utility_pid = None
         self.utility_ended = False
+        self.utility_restarts = 0
+        self.utility_log_start = 0
         self.utility_log = open(work / "kaldo-utility.log", "ab")
         self.ctl_log = open(work / "kaldo-ctl.log", "ab")
         self.expected = {}  # id -> values a read-back may show (the last confirmed, or the
@@ -358,6 +354,10 @@ class Soak:
     # --- processes -----------------------------------------------------------------------
 
     def start_utility(self):
+        self.utility_ended = False
+        self.utility_log.flush()
+        self.utility_log_start = self.utility_log.tell()
+        self.screen.window = None
         env = dict(os.environ, KALDO_DEVICE_DIR=str(self.ui_sim.devices),
                    XDG_RUNTIME_DIR=str(self.work), **self.screen.env)
         command = [str(self.utility_exe), "--companion-port", str(self.args.port)]
@@ -378,21 +378,22 @@ class Soak:
         code = self.utility.poll()
         if code is not None and not self.utility_ended:
             self.utility_ended = True
-            if self.args.gdb:
-                code = f"{self.gdb_signal() or 'no signal'} (backtrace in its log)"
-            self.report.add("crashes", f"kaldo-utility ended by itself: "
-                                       f"{exit_text(code) if isinstance(code, int) else code} "
+            how = (f"{self.gdb_signal() or 'no signal'} (backtrace in its log)"
+                   if self.args.gdb else exit_text(code))
+            self.report.add("crashes", f"kaldo-utility ended by itself: {how} "
                                        f"(last action: {self.last_action})")
         return code is None
 
     def gdb_signal(self):
-        """The signal gdb caught in the utility, other than our SIGTERM, or None."""
+        """The signal gdb caught in the utility since it started, other than our SIGTERM."""
         self.utility_log.flush()
-        log = (self.work / "kaldo-utility.log").read_text(errors="replace")
+        with open(self.work / "kaldo-utility.log", "rb") as log_file:
+            log_file.seek(self.utility_log_start)
+            log = log_file.read().decode(errors="replace")
         caught = re.findall(r"received signal (SIG\w+)", log)
         return next((name for name in caught if name != "SIGTERM"), None)
 
-    def ctl(self, *arguments, sim=None, expect=CTL_CODES):
+    def ctl(self, *arguments, sim=None):
         """Runs kaldo-ctl against a sim; returns (code, stdout). Crashes and hangs are noted."""
         sim = sim or self.ctl_sim
         command = [str(self.ctl_exe)] + [str(a) for a in arguments]
@@ -408,7 +409,7 @@ class Soak:
         self.ctl_log.write(f"{self.report.stamp()} {sim.name} faults {' '.join(sim.faults)}: "
                            f"kaldo-ctl {' '.join(command[1:])} -> {done.returncode}\n".encode()
                            + done.stdout + done.stderr)
-        if done.returncode not in expect:
+        if done.returncode not in CTL_CODES:
             self.report.add("crashes", f"kaldo-ctl {' '.join(command[1:])}: "
                                        f"{exit_text(done.returncode)} "
                                        f"({done.stderr.decode(errors='replace').strip()[:200]})")
@@ -589,7 +590,12 @@ class Soak:
                    (self.act_widget, 10)]
         end = time.monotonic() + self.args.duration
         next_switch = time.monotonic() + self.random.uniform(5, 25)
-        while time.monotonic() < end and self.utility_alive():
+        while time.monotonic() < end:
+            if not self.utility_alive():
+                # Started again, so that one crash does not end the run.
+                self.utility_restarts += 1
+                self.start_utility()
+                self.wait_session()
             if time.monotonic() >= next_switch:
                 self.switch_faults()
                 next_switch = time.monotonic() + self.random.uniform(5, 25)
@@ -668,6 +674,9 @@ class Soak:
                 if before and after:
                     print(f"{name}: resident {before[0]} kB -> {after[0]} kB, "
                           f"descriptors {before[1]} -> {after[1]}")
+            if self.utility_restarts:
+                print(f"(kaldo-utility was started again {self.utility_restarts} times after "
+                      f"crashes: its end figures are the last process's)")
         for title, items in (("crashes", r.crashes), ("hangs", r.hangs),
                              ("lost writes", r.lost), ("notes", r.notes)):
             print(f"{title}: {len(items)}")
