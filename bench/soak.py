@@ -356,7 +356,7 @@ class Soak:
     def start_utility(self):
         self.utility_ended = False
         self.utility_log.flush()
-        self.utility_log_start = self.utility_log.tell()
+        self.utility_log_start = os.fstat(self.utility_log.fileno()).st_size
         self.screen.window = None
         env = dict(os.environ, KALDO_DEVICE_DIR=str(self.ui_sim.devices),
                    XDG_RUNTIME_DIR=str(self.work), **self.screen.env)
