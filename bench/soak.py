@@ -660,7 +660,8 @@ class Soak:
         self.screen.stop()
 
         lat = sorted(self.companion.latencies)
-        print(f"\nsoak: {time.monotonic() - r.start:.0f} s, seed {self.args.seed}")
+        print(f"\nsoak: {time.monotonic() - r.start:.0f} s, seed {self.args.seed}, screen "
+              f"{self.args.screen}, {len(self.dial_ids)} dial parameters edited")
         print("faults: " + ", ".join(f"{k} {v}" for k, v in sorted(self.fault_kinds.items())))
         print("counts: " + ", ".join(f"{k} {v}" for k, v in sorted(r.counts.items())))
         if lat:
