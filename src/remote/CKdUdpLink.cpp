@@ -1,6 +1,6 @@
 #include "CKdUdpLink.h"
 
-#include "CKdUdpSockets.h"
+#include "CKdSocketTable.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -75,8 +75,8 @@ void CKdUdpLink::ReceiveOne() {
     _SSender from;
     from.mPort = ntohs(address.sin_port);
     uint32_t uid = 0;
-    if (CKdUdpSockets::OwnerOf(CKdUdpSockets::Current(), address.sin_addr.s_addr, from.mPort,
-                               uid) == CKdUdpSockets::kOwnerFound)
+    if (CKdSocketTable::OwnerOf(CKdSocketTable::Current(), address.sin_addr.s_addr, from.mPort,
+                                uid) == CKdSocketTable::kOwnerFound)
         from.mUid = uid;
     if (!mAnyUser && from.mUid != static_cast<int64_t>(geteuid())) {
         if (mRefused) mRefused(from);

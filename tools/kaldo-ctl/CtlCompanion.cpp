@@ -2,7 +2,7 @@
 
 #include "CtlStatus.h"
 
-#include "CKdUdpSockets.h"
+#include "CKdSocketTable.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -37,8 +37,8 @@ int CtlCompanion::SendEvent(const char* text, bool replyExpected, int waitMs, LS
     reply = "";
     const uint32_t loopback = htonl(INADDR_LOOPBACK);
     const auto eventQueue = [&] {
-        return CKdUdpSockets::ReceiveQueue(CKdUdpSockets::Current(), loopback,
-                                           static_cast<uint16_t>(mEventPort));
+        return CKdSocketTable::ReceiveQueue(CKdSocketTable::Current(), loopback,
+                                            static_cast<uint16_t>(mEventPort));
     };
     if (eventQueue() < 0)
         return CtlStatus::Fail(CtlStatus::kNoAnswer,
@@ -46,9 +46,9 @@ int CtlCompanion::SendEvent(const char* text, bool replyExpected, int waitMs, LS
                                "(with its companion link on this port)?",
                                mEventPort);
     uint32_t owner = 0;
-    if (CKdUdpSockets::OwnerOf(CKdUdpSockets::Current(), loopback,
-                               static_cast<uint16_t>(mEventPort),
-                               owner) == CKdUdpSockets::kOwnerFound &&
+    if (CKdSocketTable::OwnerOf(CKdSocketTable::Current(), loopback,
+                                static_cast<uint16_t>(mEventPort),
+                                owner) == CKdSocketTable::kOwnerFound &&
         owner != geteuid())
         CtlStatus::Note("127.0.0.1:%d belongs to user %u: the utility takes events only from "
                         "its own user, unless started with --companion-any-user",

@@ -1,4 +1,4 @@
-#include "CKdUdpSockets.h"
+#include "CKdSocketTable.h"
 
 #include <arpa/inet.h>
 
@@ -31,9 +31,9 @@ constexpr char kUdp6[] =
     "  203: 00000000000000000000000001000000:9C46 00000000000000000000000000000000:0000 07 "
     "00000000:00000000 00:00000000 00000000  1000        0 6203 2 0000000000000000 0\n";
 
-TEST(UdpSockets, OwnersOfTheSocketsThatCanHaveSent) {
-    std::vector<CKdUdpSockets::_SSocket> sockets = CKdUdpSockets::Parse(kUdp);
-    const std::vector<CKdUdpSockets::_SSocket> sockets6 = CKdUdpSockets::Parse(kUdp6);
+TEST(SocketTable, OwnersOfTheSocketsThatCanHaveSent) {
+    std::vector<CKdSocketTable::_SSocket> sockets = CKdSocketTable::Parse(kUdp);
+    const std::vector<CKdSocketTable::_SSocket> sockets6 = CKdSocketTable::Parse(kUdp6);
     ASSERT_EQ(sockets.size(), 5u);  // the header and the broken line left out
     ASSERT_EQ(sockets6.size(), 2u); // ::1 cannot send from an IPv4 address
     sockets.insert(sockets.end(), sockets6.begin(), sockets6.end());
@@ -41,29 +41,29 @@ TEST(UdpSockets, OwnersOfTheSocketsThatCanHaveSent) {
     const uint32_t loopback = htonl(INADDR_LOOPBACK);
     struct Case {
         uint16_t port;
-        CKdUdpSockets::EOwner owner;
+        CKdSocketTable::EOwner owner;
         uint32_t uid;
     };
     const Case cases[] = {
-        {51514, CKdUdpSockets::kOwnerFound, 1000}, // bound to 127.0.0.1
-        {40001, CKdUdpSockets::kOwnerFound, 1000}, // bound to 0.0.0.0
-        {40002, CKdUdpSockets::kSeveralOwners, 0}, // two users share the port
-        {40003, CKdUdpSockets::kNoSocket, 0},      // 127.0.0.2 only
-        {40004, CKdUdpSockets::kOwnerFound, 0},    // IPv6 :: also sends from 127.0.0.1
-        {40005, CKdUdpSockets::kOwnerFound, 1000}, // ::ffff:127.0.0.1
-        {40006, CKdUdpSockets::kNoSocket, 0},      // ::1
-        {40007, CKdUdpSockets::kNoSocket, 0},      // nothing at all
+        {51514, CKdSocketTable::kOwnerFound, 1000}, // bound to 127.0.0.1
+        {40001, CKdSocketTable::kOwnerFound, 1000}, // bound to 0.0.0.0
+        {40002, CKdSocketTable::kSeveralOwners, 0}, // two users share the port
+        {40003, CKdSocketTable::kNoSocket, 0},      // 127.0.0.2 only
+        {40004, CKdSocketTable::kOwnerFound, 0},    // IPv6 :: also sends from 127.0.0.1
+        {40005, CKdSocketTable::kOwnerFound, 1000}, // ::ffff:127.0.0.1
+        {40006, CKdSocketTable::kNoSocket, 0},      // ::1
+        {40007, CKdSocketTable::kNoSocket, 0},      // nothing at all
     };
     for (const Case& c : cases) {
         uint32_t uid = 12345;
-        EXPECT_EQ(CKdUdpSockets::OwnerOf(sockets, loopback, c.port, uid), c.owner) << c.port;
-        if (c.owner == CKdUdpSockets::kOwnerFound) {
+        EXPECT_EQ(CKdSocketTable::OwnerOf(sockets, loopback, c.port, uid), c.owner) << c.port;
+        if (c.owner == CKdSocketTable::kOwnerFound) {
             EXPECT_EQ(uid, c.uid) << c.port;
         }
     }
-    EXPECT_EQ(CKdUdpSockets::ReceiveQueue(sockets, loopback, 51514), 0x40);
-    EXPECT_EQ(CKdUdpSockets::ReceiveQueue(sockets, loopback, 40001), 0);
-    EXPECT_EQ(CKdUdpSockets::ReceiveQueue(sockets, loopback, 40007), -1);
+    EXPECT_EQ(CKdSocketTable::ReceiveQueue(sockets, loopback, 51514), 0x40);
+    EXPECT_EQ(CKdSocketTable::ReceiveQueue(sockets, loopback, 40001), 0);
+    EXPECT_EQ(CKdSocketTable::ReceiveQueue(sockets, loopback, 40007), -1);
 }
 
 } // namespace

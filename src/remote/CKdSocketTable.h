@@ -7,7 +7,7 @@
 // The UDP sockets of this network namespace as the kernel lists them in /proc/net/udp and
 // /proc/net/udp6: which user owns the socket a datagram came from, and whether a listener has
 // taken what was sent to it. Addresses are IPv4 in network byte order (sockaddr_in's s_addr).
-class CKdUdpSockets {
+class CKdSocketTable {
 public:
     struct _SSocket {
         uint32_t mAddress;      // the local IPv4 address (also of an IPv4-mapped IPv6 socket)

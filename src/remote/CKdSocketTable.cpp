@@ -1,4 +1,4 @@
-#include "CKdUdpSockets.h"
+#include "CKdSocketTable.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -36,7 +36,7 @@ bool ParseNumber(std::string_view text, int base, Number& number) {
 
 // "0100007F:C93A" or 32 hex digits and a port. The kernel prints each 32-bit word of the
 // address as the number it is in memory, so a word read back is the address in network order.
-bool ParseLocal(std::string_view text, CKdUdpSockets::_SSocket& socket) {
+bool ParseLocal(std::string_view text, CKdSocketTable::_SSocket& socket) {
     const size_t colon = text.find(':');
     if (colon == text.npos || !ParseNumber(text.substr(colon + 1), 16, socket.mPort)) return false;
     const std::string_view address = text.substr(0, colon);
@@ -57,7 +57,7 @@ bool ParseLocal(std::string_view text, CKdUdpSockets::_SSocket& socket) {
     return any || mapped;
 }
 
-bool ParseLine(std::string_view line, CKdUdpSockets::_SSocket& socket) {
+bool ParseLine(std::string_view line, CKdSocketTable::_SSocket& socket) {
     const std::vector<std::string_view> columns = Columns(line);
     if (columns.size() <= kUidColumn || !ParseLocal(columns[kLocalColumn], socket)) return false;
     const std::string_view queues = columns[kQueuesColumn];
@@ -79,13 +79,13 @@ std::string ReadTable(const char* path) {
     return text;
 }
 
-bool Matches(const CKdUdpSockets::_SSocket& socket, uint32_t address, uint16_t port) {
+bool Matches(const CKdSocketTable::_SSocket& socket, uint32_t address, uint16_t port) {
     return socket.mPort == port && (socket.mAnyAddress || socket.mAddress == address);
 }
 
 } // namespace
 
-std::vector<CKdUdpSockets::_SSocket> CKdUdpSockets::Current() {
+std::vector<CKdSocketTable::_SSocket> CKdSocketTable::Current() {
     std::vector<_SSocket> sockets;
     for (const char* path : kTables) {
         const std::vector<_SSocket> table = Parse(ReadTable(path));
@@ -94,7 +94,7 @@ std::vector<CKdUdpSockets::_SSocket> CKdUdpSockets::Current() {
     return sockets;
 }
 
-std::vector<CKdUdpSockets::_SSocket> CKdUdpSockets::Parse(std::string_view table) {
+std::vector<CKdSocketTable::_SSocket> CKdSocketTable::Parse(std::string_view table) {
     std::vector<_SSocket> sockets;
     for (size_t start = 0; start < table.size();) {
         size_t end = table.find('\n', start);
@@ -106,8 +106,8 @@ std::vector<CKdUdpSockets::_SSocket> CKdUdpSockets::Parse(std::string_view table
     return sockets;
 }
 
-CKdUdpSockets::EOwner CKdUdpSockets::OwnerOf(const std::vector<_SSocket>& sockets, uint32_t address,
-                                             uint16_t port, uint32_t& uid) {
+CKdSocketTable::EOwner CKdSocketTable::OwnerOf(const std::vector<_SSocket>& sockets,
+                                               uint32_t address, uint16_t port, uint32_t& uid) {
     bool found = false;
     for (const _SSocket& socket : sockets) {
         if (!Matches(socket, address, port)) continue;
@@ -118,8 +118,8 @@ CKdUdpSockets::EOwner CKdUdpSockets::OwnerOf(const std::vector<_SSocket>& socket
     return found ? kOwnerFound : kNoSocket;
 }
 
-long long CKdUdpSockets::ReceiveQueue(const std::vector<_SSocket>& sockets, uint32_t address,
-                                      uint16_t port) {
+long long CKdSocketTable::ReceiveQueue(const std::vector<_SSocket>& sockets, uint32_t address,
+                                       uint16_t port) {
     for (const _SSocket& socket : sockets)
         if (Matches(socket, address, port)) return static_cast<long long>(socket.mReceiveQueue);
     return -1;
