@@ -521,7 +521,7 @@ class Soak:
         self.report.count("kaldo-ctl reads")
 
     def act_reboot(self):
-        code, _ = self.ctl("reboot", "--wait", "10")
+        code, _ = self.ctl("reboot", "--yes", "--wait", "10")
         self.report.count("kaldo-ctl reboots")
         # The utility's switcher reboots too: leaves, away a while, back as a new attachment.
         self.ui_sim.stop()
