@@ -295,8 +295,10 @@ const Row kOthersIP[] = {
     Spin("Default Gateway 4th", 923, nullptr, nullptr, kReboot),
 };
 
-constexpr Row Confirmed(Row row, const char* confirmation, const char* notification = nullptr) {
+constexpr Row Confirmed(Row row, const char* verb, const char* confirmation,
+                        const char* notification = nullptr) {
     row.mConfirmation = confirmation;
+    row.mConfirmVerb = verb;
     row.mNotification = notification;
     return row;
 }
@@ -310,9 +312,9 @@ const Row kOthersOthers[] = {
     Value("FPGA Version", 992, &gPrmConverterVerInfo),
     Value("USB Version", 994, &gPrmConverterVerInfo),
     Value("PHY Version", 996, &gPrmConverterVerInfo),
-    Confirmed(Exec("System Reboot", 998), "Are you sure you want to reboot KALDO-1?",
+    Confirmed(Exec("System Reboot", 998), "Reboot", "Are you sure you want to reboot KALDO-1?",
               "KdRebootReqNotification"),
-    Confirmed(Exec("Factory Reset", 999), "Are you sure you want to factory reset?"),
+    Confirmed(Exec("Factory Reset", 999), "Reset", "Are you sure you want to factory reset?"),
     Exec("Parameter Save", 1000),
 };
 

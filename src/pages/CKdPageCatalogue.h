@@ -34,8 +34,10 @@ public:
         int mLength = 0;
         // Spin: a second box beside the number that shows the value through this converter.
         const LPrmConverter* mUnitConverter = nullptr;
-        // Exec: confirmation text (null: none) and notification posted instead of sending.
+        // Exec: confirmation text (null: none), the verb of its button that goes ahead, and
+        // notification posted instead of sending.
         const char* mConfirmation = nullptr;
+        const char* mConfirmVerb = nullptr;
         const char* mNotification = nullptr;
         // Spin: text field width (0: default) and whether the text can be typed.
         int mTextWidth = 0;

@@ -14,10 +14,23 @@ KdPrmCellView::KdPrmCellView(int y, const QString& title, QWidget* page)
     : QWidget(page), mLabel(new KdPrmLabel(QPoint(0, 0), title, this)) {
     setGeometry(kX, y, page->width() - kX, kHeight);
     mLabel->move(mLabel->x(), (kHeight - mLabel->height()) / 2);
+    updateToolTip();
 }
 
 QString KdPrmCellView::title() const {
     return mLabel->text();
+}
+
+QString KdPrmCellView::toolTipText() const {
+    QString tip = tr("kaldo-ctl name: \"%1\"").arg(title());
+    const QString range = mSpinBox ? mSpinBox->rangeText() : QString();
+    return range.isEmpty() ? tip : tip + "\n" + range;
+}
+
+void KdPrmCellView::updateToolTip() {
+    const QString tip = toolTipText();
+    mLabel->setToolTip(tip);
+    if (QWidget* value = valueWidget()) value->setToolTip(tip);
 }
 
 template <class Widget>
@@ -28,6 +41,7 @@ void KdPrmCellView::install(QPointer<Widget>& slot, Widget* widget) {
     widget->setParent(this);
     widget->setAccessibleName(title());
     widget->show();
+    updateToolTip();
 }
 
 void KdPrmCellView::setPopup(KdPrmPopUpButton* popup) {
@@ -40,7 +54,9 @@ void KdPrmCellView::setValueBox(KdPrmValueBox* box) {
 
 void KdPrmCellView::setSpinBox(KdPrmSpinBox* box) {
     install(mSpinBox, box);
-    if (box) box->textField()->setAccessibleName(title());
+    if (!box) return;
+    box->textField()->setAccessibleName(title());
+    connect(box, &KdPrmSpinBox::rangeChanged, this, &KdPrmCellView::updateToolTip);
 }
 
 void KdPrmCellView::setNameBox(KdPrmNameBox* box) {

@@ -15,7 +15,8 @@ class QWheelEvent;
 
 // One row of a page: the title at the left and at most one value widget of each kind. Installing
 // a widget replaces (and deletes) the one in its slot and gives it the row's title as its
-// accessible name.
+// accessible name. The title and the value widget share one tooltip: the name kaldo-ctl takes for
+// the row (its title) and, for a number, its range, step and unit.
 class KdPrmCellView : public QWidget {
     Q_OBJECT
 
@@ -27,6 +28,7 @@ public:
     KdPrmCellView(int y, const QString& title, QWidget* page);
 
     QString title() const;
+    QString toolTipText() const;
     KdPrmLabel* label() const { return mLabel; }
 
     KdPrmPopUpButton* popup() const { return mPopup; }
@@ -52,6 +54,7 @@ public:
 private:
     template <class Widget>
     void install(QPointer<Widget>& slot, Widget* widget);
+    void updateToolTip();
 
     KdPrmLabel* mLabel;
     QPointer<KdPrmPopUpButton> mPopup;

@@ -31,11 +31,14 @@ void KdPrmExecButton::actionExec() {
         execute();
         return;
     }
-    auto* alert = new QMessageBox(QMessageBox::Information, QString(), tr(kConfirmTitle),
+    auto* alert = new QMessageBox(QMessageBox::Warning, QString(), tr(kConfirmTitle),
                                   QMessageBox::NoButton, window());
     alert->setInformativeText(mConfirmation);
-    QPushButton* ok = alert->addButton(tr("OK"), QMessageBox::AcceptRole);
-    alert->addButton(tr("Cancel"), QMessageBox::RejectRole);
+    // The action's own verb on the button that changes the switcher; nothing happens by default.
+    QPushButton* ok = alert->addButton(mConfirmVerb, QMessageBox::DestructiveRole);
+    QPushButton* cancel = alert->addButton(QMessageBox::Cancel);
+    alert->setDefaultButton(cancel);
+    alert->setEscapeButton(cancel);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     connect(alert, &QMessageBox::finished, this,
             [this, alert, ok] { alertDidEnd(alert->clickedButton() == ok); });

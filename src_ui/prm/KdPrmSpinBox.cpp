@@ -35,7 +35,7 @@ KdPrmSpinBox::~KdPrmSpinBox() {
 void KdPrmSpinBox::setPrmId(long id, LPrmManager* manager, const LPrmConverter* converter) {
     mPrmConverter = converter ? converter : &gPrmConverterNop;
     mPrmObserver.Setup(manager, id, this);
-    updateToolTip();
+    updateRange();
 }
 
 void KdPrmSpinBox::setUnitBox(KdPrmSpinUnitBox* box) {
@@ -46,7 +46,7 @@ void KdPrmSpinBox::setUnitBox(KdPrmSpinUnitBox* box) {
     box->setPrmValue(mPrmObserver.LastValue());
     box->show();
     layoutSubItems();
-    updateToolTip();
+    updateRange();
 }
 
 void KdPrmSpinBox::setTextWidth(int width) {
@@ -107,10 +107,9 @@ QString KdPrmSpinBox::rangeText() const {
                                  .CString());
 }
 
-void KdPrmSpinBox::updateToolTip() {
-    const QString range = rangeText();
-    setToolTip(range);
-    mTextField->setAccessibleDescription(range);
+void KdPrmSpinBox::updateRange() {
+    mTextField->setAccessibleDescription(rangeText());
+    emit rangeChanged();
 }
 
 void KdPrmSpinBox::commitText() {

@@ -18,7 +18,7 @@ class QLineEdit;
 // page.
 //
 // An entry that is limited, rounded or refused, and a refused keystroke, leave a message that
-// names what the field takes (range, unit, step); the tooltip says the same.
+// names what the field takes (range, unit, step); so does the row's tooltip.
 class KdPrmSpinBox : public QWidget, public LPrmObserverBridge::Delegate {
     Q_OBJECT
 
@@ -56,6 +56,8 @@ public:
 signals:
     // A short message about the last entry or keystroke, for a note at the text field.
     void entryMessage(const QString& text);
+    // rangeText() may have changed (binding, unit box).
+    void rangeChanged();
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
@@ -69,7 +71,7 @@ private:
     // stored value of a field that needs a reboot, the reboot note.
     void emitEntryMessage(const QString& what, bool changed);
     void layoutSubItems();
-    void updateToolTip();
+    void updateRange();
 
     LPrmObserverBridge mPrmObserver;
     const LPrmConverter* mPrmConverter;

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -69,8 +70,8 @@ private slots:
     void entryMessages_data();
     void entryMessages();
     void refusedKeystrokesLeaveAHint();
-    void numberFieldToolTips_data();
-    void numberFieldToolTips();
+    void rowToolTips_data();
+    void rowToolTips();
     void passingThroughAFieldStoresNothing();
     void secretsAreMasked_data();
     void secretsAreMasked();
@@ -289,29 +290,48 @@ void PrmWidgetsTest::execConfirmation() {
     int reboots = 0;
     const int token = LNotificationCenter::Default().AddObserver(
         "KdRebootReqNotification", [&](const LNotification&) { ++reboots; });
+    const auto removeObserver =
+        qScopeGuard([token] { LNotificationCenter::Default().RemoveObserver(token); });
 
-    auto answer = [&](const char* row, const char* button) {
+    // Each confirmation is a warning whose button names the action; Return and Escape cancel.
+    // answer: the button's text to click, or "" to press Escape.
+    auto answer = [&](const char* row, const char* verb, const char* button) {
         KdPrmExecButton* exec = t.row(row)->execButton();
         exec->click();
         QMessageBox* alert = exec->confirmAlert();
         QVERIFY(alert);
-        QCOMPARE(alert->text(), "Conformation");
-        QList<QAbstractButton*> buttons = alert->buttons();
+        QCOMPARE(alert->text(), "Confirmation");
+        QCOMPARE(alert->icon(), QMessageBox::Warning);
         QStringList titles;
-        for (QAbstractButton* b : buttons)
+        for (QAbstractButton* b : alert->buttons())
             titles << b->text();
-        QVERIFY(titles.contains("OK") && titles.contains("Cancel"));
-        for (QAbstractButton* b : buttons)
-            if (b->text() == button) b->click();
+        titles.sort();
+        QCOMPARE(titles, QStringList({"Cancel", verb}));
+        QAbstractButton* go = nullptr;
+        for (QAbstractButton* b : alert->buttons())
+            if (b->text() == verb) go = b;
+        QCOMPARE(alert->buttonRole(go), QMessageBox::DestructiveRole);
+        QCOMPARE(alert->defaultButton(), alert->button(QMessageBox::Cancel));
+        QCOMPARE(alert->escapeButton(), alert->button(QMessageBox::Cancel));
+        if (*button) {
+            for (QAbstractButton* b : alert->buttons())
+                if (b->text() == button) b->click();
+        } else {
+            QTest::keyClick(alert, Qt::Key_Escape);
+        }
         QTRY_VERIFY(!exec->confirmAlert());
         QTest::qWait(20); // an accepted command runs on the next turn of the event loop
     };
 
-    answer("Factory Reset", "Cancel");
+    answer("Factory Reset", "Reset", "Cancel");
+    if (QTest::currentTestFailed()) return;
+    answer("Factory Reset", "Reset", "");
+    if (QTest::currentTestFailed()) return;
     QVERIFY(t.sent().empty());
     QCOMPARE(t.row("Factory Reset")->execButton()->confirmation(),
              "Are you sure you want to factory reset?");
-    answer("Factory Reset", "OK");
+    answer("Factory Reset", "Reset", "Reset");
+    if (QTest::currentTestFailed()) return;
     Wires sent = t.sent();
     QVERIFY(!sent.empty());
     QCOMPARE(sent.front(), t.set(sent.front()[3], 999, {1}));
@@ -319,12 +339,15 @@ void PrmWidgetsTest::execConfirmation() {
     for (size_t i = 1; i < sent.size(); ++i)
         QCOMPARE(sent[i][2], uint8_t(0x10));
 
-    answer("System Reboot", "Cancel");
+    answer("System Reboot", "Reboot", "Cancel");
+    if (QTest::currentTestFailed()) return;
+    answer("System Reboot", "Reboot", "");
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(reboots, 0);
-    answer("System Reboot", "OK");
+    answer("System Reboot", "Reboot", "Reboot");
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(reboots, 1);
     QVERIFY(t.sent().empty()); // the main window reboots; the button sends nothing itself
-    LNotificationCenter::Default().RemoveObserver(token);
 
     // "Parameter Save" needs no confirmation.
     t.row("Parameter Save")->execButton()->click();
@@ -616,7 +639,7 @@ void PrmWidgetsTest::refusedKeystrokesLeaveAHint() {
              "Takes 0.0 to 6.0 sec, in steps of 0.1 sec.");
 }
 
-void PrmWidgetsTest::numberFieldToolTips_data() {
+void PrmWidgetsTest::rowToolTips_data() {
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("row");
     QTest::addColumn<QString>("tip");
@@ -641,17 +664,25 @@ void PrmWidgetsTest::numberFieldToolTips_data() {
     QTest::newRow("zone") << "SNTP/Current"
                           << "Current Time Zone"
                           << "GMT -12:00 to GMT +13:00";
+    // A pop-up lists its values itself: the name alone.
+    QTest::newRow("pop-up") << "SNMP/Trap/Name"
+                            << "SNMP Main Our HPD Trap" << QString();
 }
 
-void PrmWidgetsTest::numberFieldToolTips() {
+// Label and value widget name the row as kaldo-ctl takes it; a number field adds what it takes.
+void PrmWidgetsTest::rowToolTips() {
     QFETCH(QString, page);
     QFETCH(QString, row);
     QFETCH(QString, tip);
     PrmTestSession t;
     t.open(page.toUtf8());
-    KdPrmSpinBox* box = t.row(row)->spinBox();
-    QCOMPARE(box->toolTip(), tip);
-    QCOMPARE(box->textField()->accessibleDescription(), tip);
+    KdPrmCellView* cell = t.row(row);
+    const QString name = "kaldo-ctl name: \"" + row + "\"";
+    const QString expected = tip.isEmpty() ? name : name + "\n" + tip;
+    QCOMPARE(cell->label()->toolTip(), expected);
+    QCOMPARE(cell->valueWidget()->toolTip(), expected);
+    if (KdPrmSpinBox* box = cell->spinBox())
+        QCOMPARE(box->textField()->accessibleDescription(), tip);
 }
 
 void PrmWidgetsTest::passingThroughAFieldStoresNothing() {

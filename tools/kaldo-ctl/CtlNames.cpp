@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -39,6 +40,28 @@ constexpr _SSecret kSecrets[] = {
     {690, 64}, // SNMP Read Community Name
     {950, 16}, // Password
 };
+
+// Labels misspelt on the switcher's own menu keep their spelling (companion peers and scripts use
+// it); the corrected spelling is taken too and stands for the label.
+struct _SSpelling {
+    const char* mCorrected;
+    const char* mLabel;
+};
+constexpr _SSpelling kSpellings[] = {
+    {"PinP Border Color", "PinP Border Volor"}, // Red, Green, Blue
+    {"SNMP Main Out HPD Trap", "SNMP Main Our HPD Trap"},
+};
+
+// name with a corrected spelling in it replaced by the label's own.
+std::string AsLabelled(const std::string& name) {
+    for (const _SSpelling& spelling : kSpellings)
+        if (const char* at = strcasestr(name.c_str(), spelling.mCorrected)) {
+            const size_t start = at - name.c_str();
+            return name.substr(0, start) + spelling.mLabel +
+                   name.substr(start + strlen(spelling.mCorrected));
+        }
+    return name;
+}
 
 std::string PageName(const CKdPageCatalogue::_SPage& page) {
     return std::string(page.mGroup) + "/" + page.mLabel;
@@ -170,11 +193,12 @@ bool CtlNames::Resolve(CKdPrmManager& catalogue, const std::string& name, _STarg
     }
 
     // Whole labels first; the beginning of one when no label is equal.
+    const std::string label = AsLabelled(name);
     std::vector<Target> found;
     for (bool prefix : {false, true}) {
         std::set<std::pair<int, long>> seen;
         const auto add = [&](const Target& each) {
-            if (Matches(name, each.mName, each.mPage, prefix) &&
+            if (Matches(label, each.mName, each.mPage, prefix) &&
                 seen.insert({static_cast<int>(each.mKind), each.mPrmID}).second)
                 found.push_back(each);
         };

@@ -14,7 +14,8 @@ class CtlChangeSet;
 // What a name on the command line stands for: a page row, a parameter without one, a compound
 // value over several identifiers (an IP address) or an execute identifier. Names are row labels
 // as the pages show them ("M/E Type"), optionally qualified by the page ("Mix/Effect/General/M/E
-// Type", "General/M/E Type"), compared without case; identifiers are accepted as numbers.
+// Type", "General/M/E Type"), compared without case; identifiers are accepted as numbers. Two
+// labels misspelt on the switcher's menu are also taken corrected ("PinP Border Color Red").
 class CtlNames {
 public:
     enum class EKind {
