@@ -3,6 +3,7 @@
 #include "KdInfoPopup.h"
 #include "KdPrmCellView.h"
 #include "KdPrmExecButton.h"
+#include "KdPrmGroupRows.h"
 #include "KdPrmMacAddress.h"
 #include "KdPrmNameBox.h"
 #include "KdPrmPopUpButton.h"
@@ -60,8 +61,9 @@ void KdPrmView::createPrmItems() {
         setMinimumWidth(needed);
         resize(needed, height());
     }
-    for (const CKdPageCatalogue::_SRow& row : mPage->mRows)
-        createRow(row);
+    // Value groups (addresses, colours, the clock) are shown as such.
+    for (std::span<const CKdPageCatalogue::_SRow> rows = mPage->mRows; !rows.empty();)
+        rows = rows.subspan(KdPrmGroupRows::CreateRowsAt(this, rows));
 }
 
 void KdPrmView::requestParameters() {

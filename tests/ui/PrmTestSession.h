@@ -10,6 +10,27 @@
 #include <QTest>
 #include <memory>
 
+// Number rows whose edits need a reboot, one parameter each: address parts, as the address pages
+// showed them before each address became one field. The first part of each address stays out,
+// so that the rows are no address group.
+namespace RebootRows {
+using W = CKdPageCatalogue::EWidget;
+inline const CKdPageCatalogue::_SRow kRows[] = {
+    {"IP Address 2nd", W::Spin, 901, nullptr, nullptr, 1},
+    {"IP Address 3rd", W::Spin, 902, nullptr, nullptr, 1},
+    {"IP Address 4th", W::Spin, 903, nullptr, nullptr, 1},
+    {"Subnet Mask 2nd", W::Spin, 911, nullptr, nullptr, 1},
+    {"Subnet Mask 3rd", W::Spin, 912, nullptr, nullptr, 1},
+    {"Subnet Mask 4th", W::Spin, 913, nullptr, nullptr, 1},
+    {"SNTP Server Address 2nd", W::Spin, 501, nullptr, nullptr, 1},
+    {"SNTP Server Address 3rd", W::Spin, 502, nullptr, nullptr, 1},
+    {"SNTP Server Address 4th", W::Spin, 503, nullptr, nullptr, 1},
+};
+inline const CKdPrmManager::_SPrmReqInfo kRequests[] = {{901, 3}, {911, 3}, {501, 3}, {0, 0}};
+inline const CKdPageCatalogue::_SPage kPage = {"Test",    "Reboot Rows", "KdPrmViewRebootRows",
+                                               kRequests, 130,           kRows};
+} // namespace RebootRows
+
 // A session on a scripted switcher that answers the version request and parameter requests from
 // `device`, and a shown window whose scroll area holds one page of the catalogue.
 struct PrmTestSession {
@@ -29,11 +50,14 @@ struct PrmTestSession {
 
     // Opens the page named "Group/Leaf" (the previous one goes) and returns it.
     KdPrmView* open(const char* name, QSize size = {420, 400}) {
+        return open(CKdPageCatalogue::FindPage(name), size);
+    }
+    KdPrmView* open(const CKdPageCatalogue::_SPage* catalogued, QSize size = {420, 400}) {
         delete window;
         window = new QWidget;
         scroll = new QScrollArea(window);
         scroll->resize(size);
-        page = new KdPrmView(CKdPageCatalogue::FindPage(name));
+        page = new KdPrmView(catalogued);
         page->setPrmManager(&session);
         scroll->setWidget(page);
         window->resize(size);

@@ -32,6 +32,13 @@ QString shownText(const KdPrmCellView* cell, const CKdPageCatalogue::_SRow& row)
     return text;
 }
 
+// The row that shows the catalogue row, or null when the page shows it within a value group.
+KdPrmCellView* rowCell(const KdPrmView& view, const CKdPageCatalogue::_SRow& row) {
+    for (KdPrmCellView* cell : view.findChildren<KdPrmCellView*>())
+        if (cell->title() == QString::fromUtf8(row.mLabel)) return cell;
+    return nullptr;
+}
+
 } // namespace
 
 class PagesSimTest : public QObject {
@@ -118,11 +125,10 @@ void PagesSimTest::everyPageShowsTheSwitchersValues() {
     QFETCH(const CKdPageCatalogue::_SPage*, page);
     KdPrmView view(page);
     view.setPrmManager(&mSession);
-    const QList<KdPrmCellView*> cells = view.findChildren<KdPrmCellView*>();
-    QCOMPARE(cells.size(), int(page->mRows.size()));
-    for (int i = 0; i < cells.size(); ++i) {
-        const CKdPageCatalogue::_SRow& row = page->mRows[i];
-        const QString shown = shownText(cells[i], row);
+    for (const CKdPageCatalogue::_SRow& row : page->mRows) {
+        const KdPrmCellView* cell = rowCell(view, row);
+        if (!cell) continue; // an address part: value_fields_test
+        const QString shown = shownText(cell, row);
         const QString key = QString::fromUtf8(page->mClassName) + "/" + QString::number(row.mPrmID);
         QVERIFY2(mDump.contains(key), qPrintable(key));
         QCOMPARE(shown, mDump[key]);
@@ -137,10 +143,9 @@ void PagesSimTest::everyEditableRowChangesTheSwitcher() {
     for (const CKdPageCatalogue::_SPage& page : CKdPageCatalogue::Pages()) {
         KdPrmView view(&page);
         view.setPrmManager(&mSession);
-        const QList<KdPrmCellView*> cells = view.findChildren<KdPrmCellView*>();
-        for (int i = 0; i < cells.size(); ++i) {
-            const CKdPageCatalogue::_SRow& row = page.mRows[i];
-            KdPrmCellView* cell = cells[i];
+        for (const CKdPageCatalogue::_SRow& row : page.mRows) {
+            KdPrmCellView* cell = rowCell(view, row);
+            if (!cell) continue; // an address part: value_fields_test
             const QString before = shownText(cell, row);
             if (KdPrmPopUpButton* popup = cell->popup()) {
                 emit popup->activated((popup->currentIndex() + 1) % popup->count());

@@ -90,15 +90,15 @@ private slots:
 
 void PrmWidgetsTest::stepperStepsOnceAndStopsAtTheLimit() {
     PrmTestSession t;
-    t.device.memory[500] = 254;
-    KdPrmView* page = t.open("SNTP/Server");
-    KdPrmSpinBox* box = t.row("SNTP Server Address 1st")->spinBox();
+    t.device.memory[501] = 254;
+    KdPrmView* page = t.open(&RebootRows::kPage);
+    KdPrmSpinBox* box = t.row("SNTP Server Address 2nd")->spinBox();
     QCOMPARE(box->textField()->text(), "254");
 
     box->stepper()->upButton()->click();
     QCOMPARE(box->textField()->text(), "255");
     Wires sent = t.sent();
-    QCOMPARE(sent, t.oneSet(sent, 500, {255}));
+    QCOMPARE(sent, t.oneSet(sent, 501, {255}));
     QVERIFY(page->infoWindow()); // the reboot note
 
     page->closeInformationWindow();
@@ -109,7 +109,7 @@ void PrmWidgetsTest::stepperStepsOnceAndStopsAtTheLimit() {
 
     box->stepper()->downButton()->click();
     sent = t.sent();
-    QCOMPARE(sent, t.oneSet(sent, 500, {254}));
+    QCOMPARE(sent, t.oneSet(sent, 501, {254}));
 }
 
 void PrmWidgetsTest::wheelSteps_data() {
