@@ -6,11 +6,10 @@
 #include <array>
 #include <cstdlib>
 
-KdPrmClockSync::KdPrmClockSync(int x, QWidget* parent)
+KdPrmClockSync::KdPrmClockSync(QWidget* parent)
     : QPushButton(tr("Set from this computer"), parent),
       mGroup([] {}, [this](const QString& message) { emit entryMessage(message); }) {
-    resize(sizeHint());
-    move(x, 0);
+    setMinimumWidth(sizeHint().width());
     connect(this, &QPushButton::clicked, this, &KdPrmClockSync::setFromComputer);
 }
 

@@ -21,7 +21,7 @@ public:
     static constexpr int kEpochYear = 1970;
     static constexpr int kZoneSeconds = 15 * 60;
 
-    explicit KdPrmClockSync(int x, QWidget* parent = nullptr);
+    explicit KdPrmClockSync(QWidget* parent = nullptr);
 
     // Binds to the clock's parameters from firstId (the year) on.
     void setPrmId(long firstId, LPrmManager* manager);

@@ -24,15 +24,14 @@ int toChannel(int value, const LPrmManager::_SRangeInfo& range) {
 
 } // namespace
 
-KdPrmColourSwatch::KdPrmColourSwatch(int x, QWidget* parent)
+KdPrmColourSwatch::KdPrmColourSwatch(QWidget* parent)
     : QPushButton(parent), mGroup([this] { showColour(); },
                                   [this](const QString& message) { emit entryMessage(message); }) {
     setText(tr("Choose\u2026"));
     setIconSize(kSwatchSize);
-    resize(sizeHint());
-    move(x, 0);
     connect(this, &QPushButton::clicked, this, &KdPrmColourSwatch::chooseColour);
     showColour();
+    setMinimumWidth(sizeHint().width());
 }
 
 void KdPrmColourSwatch::setPrmId(long firstId, LPrmManager* manager, const QString& title) {

@@ -16,7 +16,7 @@ class KdPrmColourSwatch : public QPushButton {
     Q_OBJECT
 
 public:
-    explicit KdPrmColourSwatch(int x, QWidget* parent = nullptr);
+    explicit KdPrmColourSwatch(QWidget* parent = nullptr);
 
     // Binds to red, green and blue from firstId on; title names the chooser.
     void setPrmId(long firstId, LPrmManager* manager, const QString& title);

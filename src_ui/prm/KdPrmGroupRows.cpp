@@ -38,7 +38,9 @@ Control* addRow(KdPrmView* page, const Group& group, Control* control, const QSt
             .arg(QString::fromUtf8(CKdPrmManager::PrmLabel(group.mFirstPrmID)),
                  QString::fromUtf8(CKdPrmManager::PrmLabel(last)), what);
     control->setParent(cell);
-    // In the value column; a control wider than the column ends where the column ends.
+    // The value column's width, or wider (ending where the column ends) when the text needs it.
+    control->resize(std::max(control->minimumWidth(), page->valueWidth()),
+                    control->sizeHint().height());
     const int x = page->valuePosition() + std::min(0, page->valueWidth() - control->width());
     control->move(x, (cell->height() - control->height()) / 2);
     control->setAccessibleName(title);
@@ -63,7 +65,7 @@ std::size_t KdPrmGroupRows::CreateRowsAt(KdPrmView* page, Rows rows) {
     CKdPrmManager* session = page->prmManager();
     using K = CKdValueGroups::EKind;
     if (group->mKind == K::Address) {
-        auto* field = new KdPrmIpAddress(0, page->valueWidth());
+        auto* field = new KdPrmIpAddress;
         field->setEditedInfo(rows.front().mInfoCode);
         field->setPrmId(group->mFirstPrmID, session);
         addRow(page, *group, field,
@@ -74,12 +76,12 @@ std::size_t KdPrmGroupRows::CreateRowsAt(KdPrmView* page, Rows rows) {
     for (int k = 0; k < count; ++k)
         page->createRow(rows[k]);
     if (group->mKind == K::Colour) {
-        auto* swatch = new KdPrmColourSwatch(0);
+        auto* swatch = new KdPrmColourSwatch;
         swatch->setPrmId(group->mFirstPrmID, session, QString::fromUtf8(group->mLabel));
         addRow(page, *group, swatch,
                QCoreApplication::translate("KdPrmGroupRows", "opens a colour chooser"));
     } else {
-        auto* button = new KdPrmClockSync(0);
+        auto* button = new KdPrmClockSync;
         button->setPrmId(group->mFirstPrmID, session);
         addRow(page, *group, button,
                QCoreApplication::translate("KdPrmGroupRows",

@@ -3,12 +3,13 @@
 #include "CKdValueGroups.h"
 #include "KdPrmView.h"
 
-KdPrmIpAddress::KdPrmIpAddress(int x, int width, QWidget* parent)
+KdPrmIpAddress::KdPrmIpAddress(QWidget* parent)
     : QLineEdit(parent), mGroup([this] { showAddress(); },
                                 [this](const QString& message) { emit entryMessage(message); }) {
     setMaxLength(kMaxTextLength);
-    resize(width, sizeHint().height());
-    move(x, 0);
+    // Wide enough for the longest address, with the frame's margins.
+    constexpr int kFrame = 12;
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + kFrame);
     setPlaceholderText(QStringLiteral("0.0.0.0"));
     connect(this, &QLineEdit::editingFinished, this, &KdPrmIpAddress::commitText);
 }

@@ -16,7 +16,7 @@ class KdPrmIpAddress : public QLineEdit {
 public:
     static constexpr int kMaxTextLength = 40; // room for a paste with blanks around it
 
-    KdPrmIpAddress(int x, int width, QWidget* parent = nullptr);
+    explicit KdPrmIpAddress(QWidget* parent = nullptr);
 
     // Binds to the four parameters from firstId on.
     void setPrmId(long firstId, LPrmManager* manager);

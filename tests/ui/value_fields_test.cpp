@@ -1,3 +1,4 @@
+#include "CKdValueGroups.h"
 #include "KdPrmClockSync.h"
 #include "KdPrmColourSwatch.h"
 #include "KdPrmIpAddress.h"
@@ -207,6 +208,7 @@ void ValueFieldsTest::rowsAreLabelledForScreenReaders() {
         {"Mix/Effect/Fade/AutoSw", "Fade Color"},
         {"SNTP/Current", "Date and Time"},
     };
+    QCOMPARE(std::size(rows), CKdValueGroups::Groups().size()); // every group is here
     for (const auto& row : rows) {
         t.open(row.page);
         KdPrmCellView* cell = t.row(row.label);
