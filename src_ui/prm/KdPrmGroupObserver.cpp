@@ -12,6 +12,7 @@ void KdPrmGroupObserver::setup(LPrmManager* manager, long firstId, int count) {
     mFirstId = firstId;
     mBridges.clear();
     mWritten.assign(count, 0);
+    mBefore.assign(count, 0);
     mVerdictUntil = {};
     for (int part = 0; part < count; ++part) {
         mBridges.push_back(std::make_unique<LPrmObserverBridge>());
@@ -39,6 +40,7 @@ int KdPrmGroupObserver::partOutOfRange(std::span<const int> values) const {
 void KdPrmGroupObserver::write(std::span<const int> values) {
     if (!manager()) return;
     for (int part = 0; part < count() && part < static_cast<int>(values.size()); ++part) {
+        mBefore[part] = value(part);
         mBridges[part]->SetValue(values[part], 0);
         mBridges[part]->UpdateValue();
         mWritten[part] = values[part];
@@ -50,12 +52,13 @@ void KdPrmGroupObserver::write(std::span<const int> values) {
 void KdPrmGroupObserver::valueUpdated(LPrmObserverBridge* bridge) {
     for (int part = 0; part < count(); ++part) {
         if (mBridges[part].get() != bridge) continue;
-        if (Clock::now() < mVerdictUntil && bridge->LastValue() != mWritten[part]) {
-            mWritten[part] = bridge->LastValue(); // reported once
+        const int now = bridge->LastValue();
+        if (Clock::now() < mVerdictUntil && now != mWritten[part] && now == mBefore[part]) {
+            mWritten[part] = now; // reported once
             mRefused(QCoreApplication::translate("KdPrmGroupObserver",
                                                  "The switcher refused %1: it keeps %2.")
                          .arg(QString::fromUtf8(CKdPrmManager::PrmLabel(prmId(part))))
-                         .arg(bridge->LastValue()));
+                         .arg(now));
         }
     }
     mChanged();

@@ -14,7 +14,7 @@
 // Consecutive parameters that one widget shows and writes together (an address, a colour, the
 // clock). A write sets each parameter in order, as that many single edits would, so the
 // switcher receives the same packets. The switcher answers a refused write by keeping its value,
-// which the session reads back: a part that comes back different from what was written, while
+// which the session reads back: a part that comes back to its value from before the write, while
 // the answer can still come, is reported as refused.
 class KdPrmGroupObserver : public LPrmObserverBridge::Delegate {
 public:
@@ -46,5 +46,6 @@ private:
     // Observers register by address: each keeps its place.
     std::vector<std::unique_ptr<LPrmObserverBridge>> mBridges;
     std::vector<int> mWritten;       // by part, the last values written
+    std::vector<int> mBefore;        // by part, the values before that write
     Clock::time_point mVerdictUntil; // until when a refusal of that write can come back
 };

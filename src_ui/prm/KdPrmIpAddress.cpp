@@ -12,6 +12,9 @@ KdPrmIpAddress::KdPrmIpAddress(QWidget* parent)
     setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + kFrame);
     setPlaceholderText(QStringLiteral("0.0.0.0"));
     connect(this, &QLineEdit::editingFinished, this, &KdPrmIpAddress::commitText);
+    // As in a number field, the reboot note comes with the first keystroke or paste.
+    connect(this, &QLineEdit::textEdited, this,
+            [this] { KdPrmView::informationRequest(mEditedInfo, this); });
 }
 
 void KdPrmIpAddress::setPrmId(long firstId, LPrmManager* manager) {

@@ -88,6 +88,14 @@ void ValueFieldsTest::pastedAddressWritesItsFourParameters() {
     QTest::keyClick(field, Qt::Key_Return);
     const Wires again = t.sent();
     QCOMPARE(again, setPackets(again, {{0x86, 0x03, 2}}));
+
+    // A change made elsewhere (the front panel) right after is shown, and is no refusal.
+    const uint8_t held[] = {172, 168, 2, 200};
+    std::copy(std::begin(held), std::end(held), t.device.memory + 900);
+    page->requestParameters();
+    t.session.Service();
+    QCOMPARE(field->text(), "172.168.2.200");
+    QVERIFY(!page->infoWindow() || page->infoWindow()->text() == KdPrmView::kRebootNote);
 }
 
 void ValueFieldsTest::addressOutOfShapeWritesNothing_data() {
