@@ -357,11 +357,14 @@ void KdMainWindow::prmWritten(long id, CKdPrmManager::EWrite what) {
     if (what == CKdPrmManager::EWrite::Refused)
         statusBar()->showMessage(tr("The switcher refused %1 and keeps its own value.").arg(name),
                                  kStatusMessageMs);
-    else if (what == CKdPrmManager::EWrite::Accepted)
-        statusBar()->showMessage(
-            id == kParameterSave ? tr("Saved to the switcher: the settings stay after a restart.")
-                                 : tr("%1: saved to the switcher's working memory.").arg(name),
-            kStatusMessageMs);
+    if (what != CKdPrmManager::EWrite::Accepted) return;
+    const CKdPageCatalogue::_SRow* row = CKdPageCatalogue::RowForPrm(id);
+    const bool command = row && row->mWidget == CKdPageCatalogue::EWidget::Exec;
+    statusBar()->showMessage(
+        id == kParameterSave ? tr("Saved to the switcher: the settings stay after a restart.")
+        : command            ? tr("%1: done by the switcher.").arg(name)
+                             : tr("%1: saved to the switcher's working memory.").arg(name),
+        kStatusMessageMs);
 }
 
 void KdMainWindow::updateUnsavedIndicator() {

@@ -184,6 +184,9 @@ private slots:
                      "Main In H Flip: saved to the switcher's working memory.");
         QCOMPARE(window.unsavedState(), EState::Unsaved);
         QCOMPARE(window.unsavedIndicator()->text(), "Unsaved changes");
+        QVERIFY(window.prmManager()->SendExecPacket(105, 1)); // "Main In Format" is read-only
+        QTRY_COMPARE(window.statusBar()->currentMessage(),
+                     "The switcher refused Main In Format and keeps its own value.");
 
         window.unsavedSaveButton()->click();
         QTRY_COMPARE(window.unsavedState(), EState::Saved);
