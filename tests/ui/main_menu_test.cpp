@@ -197,8 +197,15 @@ private slots:
         QTRY_COMPARE(window.unsavedState(), EState::Unsaved);
         QVERIFY(!NodeIsFree(sim.Tty()));
 
-        // Cancel keeps the session; Discard goes ahead.
+        // Cancel keeps the session (and the window, and no update starts); Discard goes ahead.
         std::shared_ptr<bool> warned = AnswerUnsavedWarning(window, QMessageBox::Cancel);
+        QVERIFY(!window.close());
+        QVERIFY(*warned);
+        warned = AnswerUnsavedWarning(window, QMessageBox::Cancel);
+        window.action("actionUpdate")->trigger();
+        QVERIFY(*warned);
+        QVERIFY(!window.isUpdateWindowOpen());
+        warned = AnswerUnsavedWarning(window, QMessageBox::Cancel);
         window.action("actionDisconnect")->trigger();
         QVERIFY(*warned);
         QVERIFY(window.prmManager());
