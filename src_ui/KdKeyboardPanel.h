@@ -2,14 +2,26 @@
 
 #include "CKdKeyboardOperation.h"
 
+#include <span>
+
 class CKdPrmManager;
 class QKeyEvent;
 
 // The menu tree's keyboard as the switcher's panel: keys, by their physical place (the native scan
 // code of xcb and Wayland), become the panel's key codes (one table), and the codes the
-// operations of CKdKeyboardOperation. Shift is taken from the modifier flags.
+// operations of CKdKeyboardOperation. Shift is taken from the modifier flags; a key pressed with
+// Ctrl, Alt or Meta is left to the window's shortcuts (its release still stops a movement).
 class KdKeyboardPanel {
 public:
+    struct _SKey {
+        int mEvdevCode;     // the key's place
+        const char* mLabel; // its label on a US keyboard
+        int mKeyCode;       // the panel's key code
+    };
+
+    // Every key of the panel, in the order of the key table.
+    static std::span<const _SKey> Keys();
+
     explicit KdKeyboardPanel(CKdKeyboardOperation::Log log = CKdKeyboardOperation::SystemLog)
         : mOperation(std::move(log)) {}
 

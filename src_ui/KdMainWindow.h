@@ -2,6 +2,8 @@
 
 #include "CKdIONotification.h"
 #include "CKdRemoteControl.h"
+#include "CKdUnsavedChanges.h"
+#include "KdPrmExecButton.h"
 #include "KdWakeNotification.h"
 #include "LIONotificationBridge.h"
 #include "LNotificationCenter.h"
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
 #include <memory>
@@ -20,7 +23,7 @@
 class CKdPrmManager;
 class KdHeaderView;
 class KdMenuView;
-class QPushButton;
+class QAction;
 class QScrollArea;
 class QTableWidget;
 
@@ -29,8 +32,12 @@ class KdMainWindow;
 }
 
 // The main window: the list of attached switchers, the current device and its session, the
-// header with the versions, the menu tree and the page area. A 0.1 s timer refreshes the list,
-// retries opening the current device and services its session.
+// header with the versions, the menu tree and the page area, a menu bar and a status bar. A 0.1 s
+// timer refreshes the list, retries opening the current device and services its session.
+//
+// The switcher's working memory is the unsaved document: every write marks it, Parameter Save
+// ("Save to Switcher") clears the mark, and what would lose unsaved changes asks first. Window
+// geometry, splitter and the last page of each switcher (by serial number) are remembered.
 class KdMainWindow : public QMainWindow, public LIONotificationBridge::Target {
     Q_OBJECT
 public:
@@ -44,6 +51,11 @@ public:
     static constexpr int kPageRereadDelayMs = 200;
     // How long a rebooting switcher is waited for before the window lists others again.
     static constexpr int kRestartWaitMs = 30000;
+    static constexpr int kStatusMessageMs = 5000;
+    // The execute identifiers that the Switcher menu shares with the Others page.
+    static constexpr long kSystemReboot = 998;
+    static constexpr long kFactoryReset = 999;
+    static constexpr long kParameterSave = CKdUnsavedChanges::kParameterSave;
 
     explicit KdMainWindow(QWidget* parent = nullptr);
     ~KdMainWindow() override;
@@ -84,11 +96,55 @@ public:
     QLabel* versionBox() const;
     QPushButton* updateButton() const;
 
+    // The menu bar's actions, by their object names ("actionSave", "actionReboot", ...).
+    QAction* action(const char* name) const;
+    // Whether the current switcher's serial node is left free for other programs.
+    bool isDisconnected() const;
+    // The open switcher's state of unsaved changes; Unknown without one.
+    CKdUnsavedChanges::EState unsavedState() const;
+    QLabel* unsavedIndicator() const { return mUnsavedLabel; }
+    QPushButton* unsavedSaveButton() const { return mUnsavedSave; }
+    QLabel* serialStatus() const { return mSerialStatus; }
+    // The button that runs the Switcher menu's execute actions while it runs one (a confirmation
+    // may be open on it); null otherwise.
+    KdPrmExecButton* menuExecButton() const { return mMenuExec; }
+
     // LIONotificationBridge::Target
     void rawDeviceAdded(LIONotification* sender, const LIOService& service, void* more) override;
     void rawDeviceRemoved(LIONotification* sender, const LIOService& service, void* more) override;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void createActions();
+    void readSettings();
+    // Remembers the open page for the switcher.
+    void rememberPage();
+    // The row to open for the switcher that opens now: its remembered page, else the last row.
+    int pageRowFor(const QString& serial) const;
+    // True when nothing unsaved would be lost by what, or the user saved or discarded it.
+    bool maybeSave(const QString& what);
+    void saveToSwitcher();
+    // Runs the Others page's execute row of id, with its confirmation, on the open session.
+    void executeRow(long id);
+    // The update window, after the question about unsaved changes.
+    void updateFirmware();
+    void disconnectDevice();
+    void connectDevice();
+    // Opens the page the given number of selectable rows down (up for a negative count).
+    void stepPage(int step);
+    void showSecrets(bool shown);
+    void openManual();
+    void showKeyboardPanel();
+    void showAbout();
+    // Backups from the window; filled by the backup dialogs.
+    void exportSettings();
+    void importSettings();
+    void prmWritten(long id, CKdPrmManager::EWrite what);
+    void updateUnsavedIndicator();
+    // Drops the open session: closes the node and forgets what the window knew of it.
+    void closeSession();
     void reloadDeviceTable();
     void tableViewSelectionDidChange();
     void handleAlertRequest(const LNotification& notification);
@@ -110,6 +166,14 @@ private:
     LObjPtr_<CKdUsbDevice> mCurDevice;
     bool mCurInBootloader = false; // mCurDevice waits in its bootloader
     LObjPtr_<CKdPrmManager> mPrmManager;
+    std::string mSessionSerial; // the open session's switcher
+    CKdUnsavedChanges mUnsaved;
+    std::set<QString> mDisconnected; // serials whose node is left to other programs
+    QPointer<KdPrmExecButton> mMenuExec;
+    QPointer<QWidget> mKeyboardPanelWindow;
+    QPointer<QLabel> mSerialStatus;
+    QPointer<QLabel> mUnsavedLabel;
+    QPointer<QPushButton> mUnsavedSave;
     int mLastSection = 0;
     int mOpenRetry = 0;
     QTimer mMainTimer;

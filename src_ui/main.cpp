@@ -11,6 +11,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setOrganizationName("kaldo");
     QApplication::setApplicationName("kaldo-utility");
     QApplication::setApplicationDisplayName("KALDO-1 Utility");
     QApplication::setApplicationVersion(KALDO_VERSION);

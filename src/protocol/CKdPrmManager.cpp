@@ -233,7 +233,10 @@ void CKdPrmManager::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& pa
     mLateUntil[packet.mSequence] = {}; // the overdue answer came: its number is free again
     if (packet.mCommand != (CKdCmdPacket::kCmdSetParameter | CKdCmdPacket::kResponse)) return;
     const _SPrmReqInfo written = std::exchange(mSetPrmTable[packet.mSequence], {});
-    if (written.mCount < 1 || (packet.mLength >= 1 && packet.mData[0] == 0)) return;
+    const bool accepted = packet.mLength >= 1 && packet.mData[0] == 0;
+    if (written.mPrmID > 0 && mWriteObserver)
+        mWriteObserver(long(written.mPrmID), accepted ? EWrite::Accepted : EWrite::Refused);
+    if (written.mCount < 1 || accepted) return;
     // The switcher refused the write and kept its own values: read them back without waiting,
     // so that no view goes on showing a value the switcher does not hold.
     CKdCmdPacket request = MakeCmdPacket(CKdCmdPacket::kCmdReqParameter);
@@ -335,12 +338,13 @@ bool CKdPrmManager::SendSetPacket(long id, const void* bytes, int count) {
     packet.Append(id);
     packet.Append(id >> 8);
     if (bytes) packet.Append(bytes, count);
-    // Stored parameters only: an execute identifier has no value to read back.
+    // Only a stored parameter is read back when refused: an execute identifier has no value.
     _SPrmInfo info;
     const int written = packet.mLength - 2;
-    mSetPrmTable[packet.mSequence] =
-        PrmInfo(id, info) && written >= 1 ? _SPrmReqInfo{id, written} : _SPrmReqInfo{};
-    return SendCmdPacket(packet, 0) == kSendOK;
+    mSetPrmTable[packet.mSequence] = {id, PrmInfo(id, info) && written >= 1 ? written : 0};
+    if (SendCmdPacket(packet, 0) != kSendOK) return false;
+    if (mWriteObserver) mWriteObserver(id, EWrite::Sent);
+    return true;
 }
 
 bool CKdPrmManager::SendExecPacket(long id, int value) {

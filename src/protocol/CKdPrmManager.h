@@ -11,6 +11,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 // The session with one switcher: the parameter manager for the switcher's catalogue, bound to
 // one byte stream. It sends command packets, feeds every received byte to its parser, stores
@@ -33,6 +34,12 @@ public:
         LString mUSB;
         LString mPHY;
     };
+
+    // What a write observer is told about one set packet.
+    enum class EWrite { Sent, Accepted, Refused };
+    // Told of every set packet (a value, a piece of a text, an execute identifier): when it was
+    // written to the stream, and when the switcher's answer to it arrived.
+    using WriteObserver = std::function<void(long id, EWrite what)>;
 
     // SendCmdPacket results.
     enum : int { kSendOK = 0, kSendFailed = 1, kSendTimeout = 2 };
@@ -91,6 +98,9 @@ public:
     // Commands without a wait; nothing is stored. True when the packet was written.
     bool SendExecPacket(long id, int value);
     bool SendRoiPackets(long id, const void* bytes, int count);
+
+    // One observer of the writes (an empty one: none).
+    void SetWriteObserver(WriteObserver observer) { mWriteObserver = std::move(observer); }
 
     // Reads whatever the stream holds into the parser, then lets the observers check.
     virtual void Service();
@@ -157,8 +167,10 @@ private:
     uint8_t mPrmData[kPrmDataSize] = {}; // values by identifier, 16-bit ones over two bytes
     CKdCmdParser mParser;
     int32_t mReqPrmTable[256];
-    // The parameters each set packet wrote, by sequence number; read back when refused.
+    // The identifier and count each set packet wrote, by sequence number; a stored parameter's
+    // (count 1 or more) is read back when refused. Identifier 0: no set packet.
     std::array<_SPrmReqInfo, 256> mSetPrmTable{};
     std::array<Clock::time_point, 256> mLateUntil{}; // by sequence number; past: free
     LPrmObserverList mObserverList;
+    WriteObserver mWriteObserver;
 };

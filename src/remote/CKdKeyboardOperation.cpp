@@ -193,6 +193,16 @@ void CKdKeyboardOperation::KeyUp(CKdPrmManager* session, int keyCode) {
     }
 }
 
+std::vector<CKdKeyboardOperation::_SKeyAction> CKdKeyboardOperation::KeyActions(int keyCode) {
+    // By ECondition: the key held together with the row's key.
+    constexpr const char* kHeld[] = {"", "Shift", "Keypad Enter", "Keypad 0", "Num Lock"};
+    std::vector<_SKeyAction> actions;
+    for (const SKeyRow& row : kKeyDownRows)
+        if (row.mKeyCode == keyCode)
+            actions.push_back({keyCode, kHeld[row.mCondition], row.mLogText});
+    return actions;
+}
+
 void CKdKeyboardOperation::SystemLog(const char* line) {
     syslog(LOG_INFO, "%s", line);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 class CKdPrmManager;
 
@@ -28,6 +29,13 @@ public:
     };
     // clang-format on
 
+    // What a key does while a condition holds: the key-down table as it reads.
+    struct _SKeyAction {
+        int mKeyCode;
+        const char* mCondition; // "" (always), "Shift", "Keypad Enter", "Keypad 0", "Num Lock"
+        const char* mAction;    // the operation's name, as logged
+    };
+
     // Writes one log line.
     using Log = std::function<void(const char* line)>;
 
@@ -41,6 +49,9 @@ public:
     bool KeyNumPad0Hold() const { return keyNumPad0Hold; }
     bool KeyEnterHold() const { return keyEnterHold; }
     bool KeyClearHold() const { return keyClearHold; }
+
+    // The key-down table's rows of keyCode, in the order they are tried.
+    static std::vector<_SKeyAction> KeyActions(int keyCode);
 
     // The system log (syslog).
     static void SystemLog(const char* line);

@@ -26,6 +26,12 @@ void KdPrmExecButton::setNotification(const char* name, const void* object) {
     mNotifyObject = object;
 }
 
+void KdPrmExecButton::setRow(const CKdPageCatalogue::_SRow& row) {
+    mActionWait = row.mLength;
+    if (row.mConfirmation) setConfirmation(row.mConfirmation, row.mConfirmVerb);
+    if (row.mNotification) setNotification(row.mNotification);
+}
+
 void KdPrmExecButton::actionExec() {
     if (mConfirmation.isEmpty()) {
         execute();

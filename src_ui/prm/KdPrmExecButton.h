@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CKdPageCatalogue.h"
 #include "CKdPrmManager.h"
 #include "LPrmObserverBridge.h"
 
@@ -35,6 +36,8 @@ public:
         mConfirmVerb = verb;
     }
     void setNotification(const char* name, const void* object = nullptr);
+    // The catalogue row's wait, confirmation and notification.
+    void setRow(const CKdPageCatalogue::_SRow& row);
 
     // The confirmation while it is shown.
     QMessageBox* confirmAlert() const { return mConfirmAlert; }

@@ -170,9 +170,7 @@ KdPrmCellView* KdPrmView::createRow(const CKdPageCatalogue::_SRow& row) {
     }
     case W::Exec: {
         KdPrmCellView* cell = createExecButton(title, row.mPrmID, row.mLength);
-        if (row.mConfirmation)
-            cell->execButton()->setConfirmation(row.mConfirmation, row.mConfirmVerb);
-        if (row.mNotification) cell->execButton()->setNotification(row.mNotification);
+        cell->execButton()->setRow(row);
         return cell;
     }
     case W::StillMemory:

@@ -209,7 +209,7 @@ private slots:
 
         LNotificationCenter::Default().Post("KdRebootReqNotification");
         // The reboot command follows the version request; the device stays current, its tree
-        // is cleared and it opens again with a new session.
+        // is cleared and it opens again with a new session, at the page it showed.
         const std::vector<Bytes> reboot = WithoutPageRequests(peer.TakePackets());
         QCOMPARE(reboot, std::vector<Bytes>({{'M', 'V', 0x40, reboot.at(0)[3], 0}}));
         QVERIFY(window.currentDevice());
@@ -217,14 +217,14 @@ private slots:
         QTRY_VERIFY(window.prmManager());
         QCOMPARE(WithoutPageRequests(peer.TakePackets()),
                  std::vector<Bytes>({{'M', 'V', 0x15, 1, 0}}));
-        QCOMPARE(window.menuView()->selectedRow(), 2);
+        QCOMPARE(window.menuView()->selectedRow(), 37);
 
-        // Waking from sleep closes and reopens the same way, at the first page.
-        window.menuView()->selectRowInSafety(37);
+        // Waking from sleep closes and reopens the same way, at the page it showed.
+        window.menuView()->selectRowInSafety(36);
         window.reconnectDevice();
         QVERIFY(Cleared(window));
         QTRY_VERIFY(window.prmManager());
-        QCOMPARE(window.menuView()->selectedRow(), 2);
+        QCOMPARE(window.menuView()->selectedRow(), 36);
 
         // Without a session a reboot request is ignored.
         peer.SetAnswering(false);
