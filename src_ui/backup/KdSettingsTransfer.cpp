@@ -75,10 +75,10 @@ KdSettingsJob* KdSettingsTransfer::exportTo(QWidget* parent, CKdUsbDevice* devic
     return job;
 }
 
-void KdSettingsTransfer::importSettings(QWidget* parent, CKdUsbDevice* device) {
+KdImportDialog* KdSettingsTransfer::importSettings(QWidget* parent, CKdUsbDevice* device) {
     const QString path =
         QFileDialog::getOpenFileName(parent, tr("Import Settings"), QDir::homePath(), tr(kFilter));
-    if (!path.isEmpty()) importFrom(parent, device, path);
+    return path.isEmpty() ? nullptr : importFrom(parent, device, path);
 }
 
 KdImportDialog* KdSettingsTransfer::importFrom(QWidget* parent, CKdUsbDevice* device,

@@ -26,8 +26,9 @@ public:
     // called, or the message shown) when the switcher's link can't be had.
     static KdSettingsJob* exportTo(QWidget* parent, CKdUsbDevice* device, const QString& path,
                                    Done done = {});
-    // Asks for a file (an open dialog) and imports it.
-    static void importSettings(QWidget* parent, CKdUsbDevice* device);
+    // Asks for a file (an open dialog) and imports it: the import window, or null when no file
+    // was chosen.
+    static KdImportDialog* importSettings(QWidget* parent, CKdUsbDevice* device);
     // The import window for path, open on parent: it checks the file, compares it with the
     // switcher and writes what the user lets through.
     static KdImportDialog* importFrom(QWidget* parent, CKdUsbDevice* device, const QString& path);

@@ -195,8 +195,9 @@ void KdUpdateWindow::startUpdate(bool usb, const QByteArray& path) {
 }
 
 QString KdUpdateWindow::exportPath() const {
-    const QDir backups(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-                       "/backups");
+    // Named in full, so that an organisation name set for the settings does not move it.
+    const QDir backups(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                       "/kaldo-utility/backups");
     return backups.filePath(KdSettingsTransfer::suggestedFileName(mUpdateDevice));
 }
 

@@ -63,8 +63,8 @@ public:
     // Runs updater on its thread; the window keeps it until its end notification.
     void execUpdate(CKdUpdater* updater);
 
-    // Where "Export the settings first" saves: a new file in the backups folder of the program's
-    // data directory, named after the switcher and the time.
+    // Where "Export the settings first" saves: a new file in kaldo-utility/backups of the
+    // user's data directory (~/.local/share), named after the switcher and the time.
     QString exportPath() const;
 
     KdUpdateFileSection* fileSOFT() const;

@@ -240,7 +240,8 @@ private slots:
             QVERIFY(window->exportFirstBox()->isChecked());
             window->exportFirstBox()->setChecked(exportFirst);
             const std::string backup = window->exportPath().toStdString();
-            QVERIFY(backup.find(data.toStdString()) == 0);
+            QVERIFY(backup.starts_with(data.toStdString() +
+                                       "/kaldo-utility/backups/kaldo-1-K1SIM00001-"));
             window->fileSOFT()->setFilePath(bin);
             QTest::mouseClick(window->updateButton(), Qt::LeftButton);
             QTRY_VERIFY(window->confirmation());
