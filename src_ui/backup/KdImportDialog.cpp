@@ -103,7 +103,9 @@ KdImportDialog::KdImportDialog(CKdUsbDevice* device, const QString& path, QWidge
     resize(640, 480);
 }
 
-KdImportDialog::~KdImportDialog() = default;
+KdImportDialog::~KdImportDialog() {
+    delete mJob; // waits for its thread, which fills this window's members
+}
 
 QCheckBox* KdImportDialog::groupBox(const QString& group) const {
     for (const auto& [name, box] : mGroups)

@@ -9,7 +9,9 @@ KdSettingsJob::KdSettingsJob(CKdUsbDevice* device, Work work, QObject* parent)
     : QObject(parent), mDevice(device), mWork(std::move(work)) {}
 
 KdSettingsJob::~KdSettingsJob() {
-    if (mThread) mThread->wait();
+    if (!mThread) return;
+    mThread->wait();
+    if (mRunning) mDevice->ReturnStream(); // deleted before finished() came
 }
 
 bool KdSettingsJob::start() {

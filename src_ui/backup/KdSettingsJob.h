@@ -25,6 +25,7 @@ public:
     using Work = std::function<int(KdSettingsJob& job, CKdSettingsSession& session)>;
 
     KdSettingsJob(CKdUsbDevice* device, Work work, QObject* parent = nullptr);
+    // Waits for the thread, and gives the link back when finished() has not come yet.
     ~KdSettingsJob() override;
 
     // Borrows the link and starts the thread; false (nothing started) when the link can't be had.

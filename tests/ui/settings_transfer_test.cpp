@@ -183,6 +183,13 @@ private slots:
             dialog->messageLabel()->text().contains("2 entries are wrong; nothing was written"),
             qPrintable(dialog->messageLabel()->text()));
         dialog->close();
+
+        // A window deleted while it reads (its parent closed) gives the link back.
+        dialog = KdSettingsTransfer::importFrom(&mParent, device,
+                                                QString::fromStdString(File("other.json")));
+        QVERIFY(dialog->isBusy());
+        delete dialog;
+        QTRY_VERIFY(device->PrmManager());
         device->CloseDevice();
         QCOMPARE(sim.Get("102", true), "0");
     }
