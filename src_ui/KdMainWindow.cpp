@@ -4,12 +4,14 @@
 #include "KdAlert.h"
 #include "KdCompanionStatus.h"
 #include "KdHeaderView.h"
+#include "KdImportDialog.h"
 #include "KdKeyboardPanelWindow.h"
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
 #include "KdPrmExecButton.h"
 #include "KdPrmRevealButton.h"
 #include "KdPrmView.h"
+#include "KdSettingsTransfer.h"
 #include "KdUsbIdentity.h"
 #include "SafeSelection.h"
 #include "UiRunLoop.h"
@@ -34,6 +36,7 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <limits>
 #include <unistd.h>
 
 namespace {
@@ -345,9 +348,23 @@ void KdMainWindow::showAbout() {
                  header->versionPHY()->text()));
 }
 
-void KdMainWindow::exportSettings() {}
+void KdMainWindow::exportSettings() {
+    if (mCurDevice) KdSettingsTransfer::exportSettings(this, mCurDevice);
+}
 
-void KdMainWindow::importSettings() {}
+void KdMainWindow::importSettings() {
+    KdImportDialog* dialog =
+        mCurDevice ? KdSettingsTransfer::importSettings(this, mCurDevice) : nullptr;
+    if (!dialog) return;
+    connect(dialog, &KdImportDialog::imported, this, [this] {
+        // The import wrote over the lent link, past the session's write observer.
+        mUnsaved.Wrote(mSessionSerial, 0, CKdPrmManager::EWrite::Sent);
+        updateUnsavedIndicator();
+        mChangedFirst = 0;
+        mChangedLast = std::numeric_limits<int32_t>::max();
+        rereadOpenPage();
+    });
+}
 
 void KdMainWindow::prmWritten(long id, CKdPrmManager::EWrite what) {
     mUnsaved.Wrote(mSessionSerial, id, what);

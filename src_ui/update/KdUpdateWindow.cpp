@@ -4,10 +4,14 @@
 #include "CKdUpdaterFPGA.h"
 #include "CKdUpdaterUSB.h"
 #include "KdAlert.h"
+#include "KdSettingsJob.h"
+#include "KdSettingsTransfer.h"
 #include "KdUpdateFileSection.h"
 #include "KdUpdateInformation.h"
 #include "ui_KdUpdateWindow.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
@@ -15,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -63,6 +68,8 @@ KdUpdateWindow* KdUpdateWindow::openUpdateWindow(QWidget* mainWindow, CKdUsbDevi
 void KdUpdateWindow::setUpdateDevice(CKdUsbDevice* device) {
     mUpdateDevice = device;
     mInBootloader = CKdUpdaterUSB::IsInBootloader(device);
+    // A switcher in its bootloader has no settings to read.
+    ui->exportFirst->setVisible(!mInBootloader);
     if (mInBootloader) onButtonRadio(ui->fileUSB->radioButton());
 }
 
@@ -92,12 +99,13 @@ void KdUpdateWindow::onButtonRadio(QAbstractButton* sender) {
 }
 
 void KdUpdateWindow::updateButtonsState() {
-    const bool running = mUpdater;
+    const bool running = mUpdater || mExport;
     for (KdUpdateFileSection* section : {ui->fileSOFT, ui->fileUSB}) {
         // A switcher in its bootloader takes only the USB controller's firmware.
         section->radioButton()->setEnabled(!running && !(mInBootloader && section == ui->fileSOFT));
         section->setSectionEnabled(!running && section->radioButton()->isChecked());
     }
+    ui->exportFirst->setEnabled(!running);
     ui->cancelButton->setEnabled(!running);
     ui->updateButton->setEnabled(!running &&
                                  (ui->fileSOFT->fileValid() || ui->fileUSB->fileValid()));
@@ -105,7 +113,7 @@ void KdUpdateWindow::updateButtonsState() {
 }
 
 void KdUpdateWindow::onButtonUpdate() {
-    if (mUpdater || mConfirmation) return;
+    if (mUpdater || mExport || mConfirmation) return;
     KdUpdateFileSection* section = ui->fileSOFT->sectionEnabled()  ? ui->fileSOFT
                                    : ui->fileUSB->sectionEnabled() ? ui->fileUSB
                                                                    : nullptr;
@@ -158,7 +166,11 @@ void KdUpdateWindow::confirmUpdate(bool usb, const QString& path, int64_t size,
     box->setEscapeButton(cancel);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [this, box, update, usb, path] {
-        if (box->clickedButton() == update) startUpdate(usb, path.toLocal8Bit());
+        if (box->clickedButton() != update) return;
+        if (ui->exportFirst->isChecked() && !mInBootloader)
+            exportThenUpdate(usb, path.toLocal8Bit());
+        else
+            startUpdate(usb, path.toLocal8Bit());
     });
     mConfirmation = box;
     box->open(); // window-modal on the update window
@@ -180,6 +192,31 @@ void KdUpdateWindow::startUpdate(bool usb, const QByteArray& path) {
     if (!mInBootloader && !updater->BorrowDeviceStream(device))
         return closeWithResult(CKdUpdater::kResultDeviceError);
     execUpdate(updater);
+}
+
+QString KdUpdateWindow::exportPath() const {
+    // Named in full, so that an organisation name set for the settings does not move it.
+    const QDir backups(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                       "/kaldo-utility/backups");
+    return backups.filePath(KdSettingsTransfer::suggestedFileName(mUpdateDevice));
+}
+
+void KdUpdateWindow::exportThenUpdate(bool usb, const QByteArray& path) {
+    const QString file = exportPath();
+    QDir().mkpath(QFileInfo(file).path());
+    ui->progressBox->setText(tr("Exporting the settings…"));
+    mExport = KdSettingsTransfer::exportTo(
+        this, mUpdateDevice, file, [this, usb, path, file](bool saved, const QString& message) {
+            mExport = nullptr;
+            updateButtonsState();
+            if (!saved)
+                return ui->progressBox->setText(
+                    tr("The settings could not be exported, so the update did not start: %1")
+                        .arg(message));
+            ui->progressBox->setText(tr("Settings exported to %1").arg(file));
+            startUpdate(usb, path);
+        });
+    if (mExport) updateButtonsState(); // else the failure is told already
 }
 
 void KdUpdateWindow::execUpdate(CKdUpdater* updater) {
@@ -231,7 +268,7 @@ void KdUpdateWindow::closeWithResult(int result) {
 }
 
 void KdUpdateWindow::performClose() {
-    if (mUpdater) return;
+    if (mUpdater || mExport) return;
     done(1);
 }
 
@@ -249,6 +286,9 @@ KdUpdateFileSection* KdUpdateWindow::fileSOFT() const {
 }
 KdUpdateFileSection* KdUpdateWindow::fileUSB() const {
     return ui->fileUSB;
+}
+QCheckBox* KdUpdateWindow::exportFirstBox() const {
+    return ui->exportFirst;
 }
 QPushButton* KdUpdateWindow::cancelButton() const {
     return ui->cancelButton;

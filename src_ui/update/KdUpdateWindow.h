@@ -12,8 +12,10 @@
 #include <functional>
 #include <memory>
 
+class KdSettingsJob;
 class KdUpdateFileSection;
 class QAbstractButton;
+class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -26,7 +28,9 @@ class KdUpdateWindow;
 // ("bin") or the USB controller's ("cyacd") and starts its updater on a thread of its own. The
 // file is checked whole first (CKdFirmwareFile): a refused file is named in the window, which
 // stays open. Then a confirmation names the switcher, the file and what will happen; only its
-// "Update" button starts the updater. The window shows the updater's progress, can't be closed
+// "Update" button starts the updater; with "Export the settings first" checked (the default) the
+// settings are exported to exportPath() before, and a failed export keeps the update from
+// starting. The window shows the updater's progress, can't be closed
 // while it runs, closes itself at the end and asks the main window to show the result
 // ("KdAlertReqNotification"). For a switcher waiting in its bootloader only the USB controller
 // update is offered, and it finishes the job there.
@@ -59,7 +63,12 @@ public:
     // Runs updater on its thread; the window keeps it until its end notification.
     void execUpdate(CKdUpdater* updater);
 
+    // Where "Export the settings first" saves: a new file in kaldo-utility/backups of the
+    // user's data directory (~/.local/share), named after the switcher and the time.
+    QString exportPath() const;
+
     KdUpdateFileSection* fileSOFT() const;
+    QCheckBox* exportFirstBox() const;
     KdUpdateFileSection* fileUSB() const;
     QPushButton* cancelButton() const;
     QPushButton* updateButton() const;
@@ -79,6 +88,8 @@ private:
     // Asks before the first command; "Update" starts the updater for path.
     void confirmUpdate(bool usb, const QString& path, int64_t size, unsigned long rows);
     void startUpdate(bool usb, const QByteArray& path);
+    // Exports the settings, then starts the update only when they are saved.
+    void exportThenUpdate(bool usb, const QByteArray& path);
     void handleUpdateNotification(const LNotification& notification);
     void endUpdate(int result);
     // Closes and asks the main window to show the result's alert.
@@ -90,4 +101,5 @@ private:
     int mObserverToken = 0;
     bool mInBootloader = false; // the device waits in its bootloader
     QPointer<QMessageBox> mConfirmation;
+    QPointer<KdSettingsJob> mExport; // the export before the update while it runs
 };

@@ -1,12 +1,13 @@
 #include "CtlCommands.h"
 
+#include "CKdChangeSet.h"
 #include "CKdPageCatalogue.h"
 #include "CKdPrmCatalogue.h"
 #include "CKdRemoteEditor.h"
 #include "CKdRemoteInterpreter.h"
+#include "CKdSecrets.h"
+#include "CKdSettingsFile.h"
 #include "CKdValueText.h"
-#include "CtlBackup.h"
-#include "CtlChangeSet.h"
 #include "CtlCompanion.h"
 #include "CtlOptions.h"
 #include "CtlStatus.h"
@@ -87,7 +88,7 @@ CtlCommands::CtlCommands(const CtlOptions& options)
     mSession = new CtlSession;
     mSession->ReleaseObject(); // the pointer holds the only reference
     mSession->SetPatience(options.mTimeoutMs, options.mRetries);
-    mSession->SetProgress(&mOutput);
+    mSession->SetOutput(&mOutput);
     CtlStatus::Configure(options.mQuiet);
 }
 
@@ -279,20 +280,20 @@ int CtlCommands::Set() {
     } else if (value == "-" && !std::getline(std::cin, value)) {
         return CtlStatus::Fail(CtlStatus::kUsage, "no value on standard input");
     }
-    CtlChangeSet changes;
+    CKdChangeSet changes;
     if (!CtlNames::Parse(*mSession, target, value, mOptions.mRaw, changes, why))
         return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.c_str());
     if (int status = Connect()) return status;
     return ApplyChanges(changes, false);
 }
 
-int CtlCommands::ApplyChanges(CtlChangeSet& changes, bool summary) {
+int CtlCommands::ApplyChanges(CKdChangeSet& changes, bool summary) {
     mOutput.SetListKey("changes");
-    CtlChangeSet::_SApply how;
+    CKdChangeSet::_SApply how;
     how.mDryRun = mOptions.mDryRun;
     how.mVerbose = mOptions.mVerbose || !summary; // set shows an unchanged value too
     how.mShowSecrets = mOptions.mShowSecrets;
-    int status = changes.Apply(*mSession, how, mOutput);
+    int status = changes.Apply(*mSession, how);
     // set reports the counts only when something is not confirmed.
     if (summary || status == CtlStatus::kNoAnswer || status == CtlStatus::kNoDevice)
         mOutput.Line(changes.Summary(how.mDryRun));
@@ -352,10 +353,10 @@ int CtlCommands::GetText() {
     if (why.Length()) return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.CString());
     if (int status = Connect()) return status;
     if (int status = mSession->Fetch(id, mOptions.mLength)) return status;
-    const bool secret = CtlNames::IsSecret(id) && !mOptions.mShowSecrets;
+    const bool secret = CKdSecrets::IsSecret(id) && !mOptions.mShowSecrets;
     // The run may hold bytes that set-text would refuse: they are shown escaped.
     const std::string text =
-        secret ? CtlNames::kMask
+        secret ? CKdSecrets::kMask
                : CtlOutput::Printable(mSession->StringValue(id, mOptions.mLength, 1, 0).CString());
     mOutput.Record({{"id", id}, {"length", mOptions.mLength}, {"text", text}}, text);
     return CtlStatus::kOK;
@@ -372,7 +373,7 @@ int CtlCommands::SetText() {
         if (!why.Length() && (c < 32 || c > 127)) why = "texts hold only the characters 32 to 127";
     if (why.Length()) return CtlStatus::Fail(CtlStatus::kUsage, "%s", why.CString());
     if (int status = Connect()) return status;
-    CtlChangeSet changes;
+    CKdChangeSet changes;
     changes.AddText(id, mOptions.mLength, text.c_str());
     return ApplyChanges(changes, false);
 }
@@ -558,23 +559,24 @@ int CtlCommands::Watch() {
 
 int CtlCommands::Backup() {
     if (int status = Connect()) return status;
-    const int status = CtlBackup::Save(*mSession, mOptions.mFile.c_str(), mOutput);
+    const int status = CKdSettingsFile::Save(*mSession, mOptions.mFile.c_str());
     // On standard output the backup is the one JSON document.
     if (status == CtlStatus::kOK && mOptions.mFile == "-") mOutput.SetDocumentWritten();
     return status;
 }
 
 int CtlCommands::Restore() {
-    CtlChangeSet changes;
-    CtlBackup::_SSource source;
-    if (int status = CtlBackup::Load(*mSession, mOptions.mFile.c_str(), changes, source))
+    CKdChangeSet changes;
+    CKdSettingsFile::_SSource source;
+    if (int status = CKdSettingsFile::Load(*mSession, mOptions.mFile.c_str(), changes, source,
+                                           mSession->Report()))
         return status;
     const CKdPageCatalogue::_SPage* only = nullptr;
     if (!mOptions.mPage.empty() && !(only = FindPage(mOptions.mPage)))
         return NoPage(mOptions.mPage);
     changes.Filter([&](long id) {
         for (const std::string& group : mOptions.mExclude)
-            if (CtlBackup::InGroup(group, id)) return false;
+            if (CKdSettingsFile::InGroup(group, id)) return false;
         if (!only) return true;
         for (const auto& row : only->mRows)
             if (id >= row.mPrmID &&
@@ -585,14 +587,9 @@ int CtlCommands::Restore() {
     if (int status = Connect()) return status;
 
     // A backup of another unit or firmware is written only when asked for.
-    const auto* serialRow = CKdPageCatalogue::RowForPrm(CKdValueText::kSerialNumber);
-    if (int status =
-            mSession->Fetch(serialRow->mPrmID, CKdValueText::RowSpan(*mSession, *serialRow)))
-        return status;
-    const std::string serial = CKdValueText::RowText(*mSession, *serialRow).CString();
-    const CKdPrmManager::_SVersionInfo versions = mSession->VersionInfo();
-    const std::string differences = CtlBackup::Differences(
-        source, {serial, versions.mSoftware.CString(), versions.mFPGA.CString()});
+    CKdSettingsFile::_SSource here;
+    if (int status = CKdSettingsFile::Here(*mSession, here)) return status;
+    const std::string differences = CKdSettingsFile::Differences(source, here);
     if (!differences.empty() && !mOptions.mForce && !mOptions.mDryRun)
         return CtlStatus::Fail(CtlStatus::kDeclined,
                                "%s is not known to come from this switcher and firmware (%s); add "

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-class CtlChangeSet;
+class CKdChangeSet;
 class CtlOptions;
 
 // Runs the command of a parsed command line; each returns a CtlStatus exit code. Names and
@@ -49,7 +49,7 @@ private:
     LString CheckTextRun(long id, int length, bool writable);
     // Writes the changes and reports them; then Parameter Save with --save, else a reminder that
     // the change lasts until power-off.
-    int ApplyChanges(CtlChangeSet& changes, bool summary);
+    int ApplyChanges(CKdChangeSet& changes, bool summary);
     // Sends an execute identifier with the value 1 and collects its answer.
     int Execute(const CtlNames::_STarget& target);
     // Asks "question [y/N]" on the terminal; --yes answers it. kOK or kDeclined (printed).

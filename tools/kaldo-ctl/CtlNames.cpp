@@ -1,9 +1,10 @@
 #include "CtlNames.h"
 
+#include "CKdChangeSet.h"
 #include "CKdPrmCatalogue.h"
 #include "CKdPrmManager.h"
+#include "CKdSecrets.h"
 #include "CKdValueText.h"
-#include "CtlChangeSet.h"
 
 #include <strings.h>
 
@@ -31,16 +32,6 @@ constexpr _SCompound kCompounds[] = {
 };
 
 // Texts whose values are credentials: shown masked, never echoed.
-struct _SSecret {
-    long mFirst;
-    int mLength;
-};
-constexpr _SSecret kSecrets[] = {
-    {620, 64}, // SNMP Community Name (write access)
-    {690, 64}, // SNMP Read Community Name
-    {950, 16}, // Password
-};
-
 // Labels misspelt on the switcher's own menu keep their spelling (companion peers and scripts use
 // it); the corrected spelling is taken too and stands for the label.
 struct _SSpelling {
@@ -122,7 +113,7 @@ Target FromRow(CKdPrmManager& catalogue, const CKdPageCatalogue::_SRow& row) {
             catalogue.ValueRange(row.mPrmID).mChecker == LPrmManager::PrmCheckerREADONLY;
         break;
     }
-    target.mSecret = CtlNames::IsSecret(row.mPrmID);
+    target.mSecret = CKdSecrets::IsSecret(row.mPrmID);
     return target;
 }
 
@@ -148,7 +139,7 @@ bool FromCatalogue(CKdPrmManager& catalogue, long id, Target& target) {
     target.mName = CKdValueText::Label(id).CString();
     target.mReadOnly =
         !exec && catalogue.ValueRange(id).mChecker == LPrmManager::PrmCheckerREADONLY;
-    target.mSecret = CtlNames::IsSecret(id);
+    target.mSecret = CKdSecrets::IsSecret(id);
     return true;
 }
 
@@ -170,12 +161,6 @@ std::string Described(const Target& target) {
 }
 
 } // namespace
-
-bool CtlNames::IsSecret(long id) {
-    for (const _SSecret& secret : kSecrets)
-        if (id >= secret.mFirst && id < secret.mFirst + secret.mLength) return true;
-    return false;
-}
 
 bool CtlNames::Resolve(CKdPrmManager& catalogue, const std::string& name, _STarget& target,
                        std::string& error) {
@@ -268,7 +253,7 @@ int CtlNames::Span(CKdPrmManager& session, const _STarget& target) {
 }
 
 std::string CtlNames::Text(CKdPrmManager& session, const _STarget& target, bool showSecrets) {
-    if (target.mSecret && !showSecrets) return kMask;
+    if (target.mSecret && !showSecrets) return CKdSecrets::kMask;
     switch (target.mKind) {
     case EKind::Exec:
         return "EXEC";
@@ -296,7 +281,7 @@ nlohmann::ordered_json CtlNames::Raw(CKdPrmManager& session, const _STarget& tar
 }
 
 bool CtlNames::Parse(CKdPrmManager& session, const _STarget& target, const std::string& text,
-                     bool raw, CtlChangeSet& changes, std::string& error) {
+                     bool raw, CKdChangeSet& changes, std::string& error) {
     const std::string name = std::to_string(target.mPrmID) + " (" + target.mName + ")";
     if (target.mKind == EKind::Exec) {
         error = name + " is an execute command; run it with kaldo-ctl exec";

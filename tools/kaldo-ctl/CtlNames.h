@@ -9,7 +9,7 @@
 #include <vector>
 
 class CKdPrmManager;
-class CtlChangeSet;
+class CKdChangeSet;
 
 // What a name on the command line stands for: a page row, a parameter without one, a compound
 // value over several identifiers (an IP address) or an execute identifier. Names are row labels
@@ -37,8 +37,6 @@ public:
         bool mReadOnly = false;
     };
 
-    static constexpr const char* kMask = "********";
-
     // The target of a name or identifier; false with a one-line reason (candidates of an
     // ambiguous label, close names of an unknown one).
     static bool Resolve(CKdPrmManager& catalogue, const std::string& name, _STarget& target,
@@ -58,7 +56,5 @@ public:
                                       bool showSecrets);
     // Turns text into writes added to changes; raw takes stored numbers. False with a reason.
     static bool Parse(CKdPrmManager& session, const _STarget& target, const std::string& text,
-                      bool raw, CtlChangeSet& changes, std::string& error);
-    // Whether the identifier belongs to a secret (whose value is masked).
-    static bool IsSecret(long id);
+                      bool raw, CKdChangeSet& changes, std::string& error);
 };

@@ -1,97 +1,29 @@
 #pragma once
 
-#include "CKdPrmManager.h"
-
-#include <array>
-#include <vector>
+#include "CKdSettingsReport.h"
+#include "CKdSettingsSession.h"
 
 class CtlOutput;
 
-// The session as kaldo-ctl uses it: the app's session, which ignores the status of answers,
-// plus a record of every answer with a non-zero status, so that a refused request or write is
-// reported: each refusal is printed as it arrives. Every write (command 0x20) is numbered as it
-// goes out and confirmed only by the answer that carries its own sequence number, never by a
-// later read. Results are CtlStatus codes.
-class CtlSession : public CKdPrmManager {
+// The session as kaldo-ctl uses it: failures and notes are printed as kaldo-ctl's lines
+// (CtlStatus), records and progress go to the command's output. Results are CtlStatus codes.
+class CtlSession : public CKdSettingsSession {
 public:
-    // Version requests (200 ms each) before a silent switcher counts as not answering.
-    static constexpr int kConnectAttempts = 5;
-
     CtlSession();
 
-    // Time-out of one request and how often a request without an answer is sent again.
-    void SetPatience(int timeoutMs, int retries) {
-        mTimeoutMs = timeoutMs;
-        mRetries = retries;
-    }
-    // Where long reads (many requests) count their progress; null: nowhere.
-    void SetProgress(CtlOutput* output) { mProgress = output; }
-
-    // Binds the stream and waits until the switcher has answered the version request.
-    // kNoAnswer or kRefused (not printed) otherwise.
-    int Connect(LStream* stream);
-    // Requests count identifiers from id, again after a time-out as often as the retries allow;
-    // kNoAnswer when no answer came, kNoDevice when the link failed (both printed), kRefused
-    // when an answer that arrived meanwhile (also one to an earlier write) was refused.
-    int Fetch(long id, int count);
-    // Every entry of a request table, as Fetch.
-    int FetchTable(const _SPrmReqInfo* table);
-    // Identifiers mPrmID..mPrmID+mCount-1 of every span; adjoining and overlapping spans are
-    // merged, so each identifier is asked for once, and empty ones skipped. Goes on after a
-    // refusal, not after a time-out; the first failure.
-    // With unanswered, goes on after a time-out too and collects the merged runs that got no
-    // answer (after a lost link: every run not yet read).
-    int FetchSpans(std::vector<_SPrmReqInfo> spans,
-                   std::vector<_SPrmReqInfo>* unanswered = nullptr);
-
-    // Refused answers to requests other than writes.
-    int RefusalCount() const { return mRefusalCount; }
-    // Packets that could not be written since the session began.
-    int FailedSends() const { return mFailedSends; }
-
-    // A write's result: its answer (or that of a copy sent again) with status 0 confirms it, one
-    // with another status refuses it; without either it is pending.
-    enum class EWrite { Pending, Confirmed, Refused };
-    // The number the next write gets; writes are numbered 0, 1, ... in the order they go out.
-    long NextWrite() const { return static_cast<long>(mWrites.size()); }
-    EWrite WriteResult(long write) const { return mWrites[write].mResult; }
-    // The status of the answer that refused the write (-1 for an answer without one).
-    int WriteStatus(long write) const { return mWrites[write].mStatus; }
-    // Waits for the answers to the writes first..end-1 and sends each write that got none within
-    // the time-out again, as often as the retries allow (resend false: never, for a command that
-    // must not act twice). kOK when every one was answered, kNoAnswer when some were not (not
-    // printed), kNoDevice when the link failed (printed).
-    int ConfirmWrites(long first, long end, bool resend = true);
-
-    // Passes over sequence numbers that an unanswered write still carries, so that its late
-    // answer cannot confirm another packet.
-    int CmdSequence() override;
-    int SendCmdPacket(const CKdCmdPacket& packet, int waitMs) override;
-    void PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) override;
+    // Where records and the progress of long reads go.
+    void SetOutput(CtlOutput* output);
 
 private:
-    // Fetch for one request of at most kMaxRequestCount identifiers.
-    int FetchRequest(long id, int count);
-    // Decodes what arrives until none of the writes first..end-1 is pending, or nothing arrived
-    // for one time-out, or twice the time-out has passed; kNoDevice (printed) when the link
-    // failed.
-    int AwaitWrites(long first, long end);
-    bool AnyPending(long first, long end) const;
+    class Printer : public CKdSettingsReport {
+    public:
+        void Message(bool failure, const std::string& text) override;
+        void Record(const Json& record, const std::string& line) override;
+        void Progress(const char* what, int done, int total) override;
+        void EndProgress() override;
 
-    struct _SWrite {
-        CKdCmdPacket mPacket;
-        EWrite mResult = EWrite::Pending;
-        int mStatus = 0;
+        CtlOutput* mOutput = nullptr;
     };
-
-    int mRefusalCount = 0;
-    int mFailedSends = 0;
-    int mTimeoutMs = kRequestWaitMs;
-    int mRetries = 1;
-    CtlOutput* mProgress = nullptr;
-    int mLastSend = kSendOK;                // result of the last SendCmdPacket
-    std::vector<CKdCmdPacket> mSent;        // the last packet sent with each sequence number
-    std::vector<_SWrite> mWrites;           // every write, by number; a copy sent again is not one
-    std::array<long, 256> mWriteOfSequence; // the write whose answer is awaited, -1 none
-    long mResending = -1;                   // the write whose copy SendCmdPacket is sending
+    // One per process, so that it is there before the session is built on it.
+    static Printer sPrinter;
 };

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "KdSettingsStatus.h"
+
 #include <string>
 
 // Exit codes of kaldo-ctl and the one-line messages that go with them.
 class CtlStatus {
 public:
     enum : int {
-        kOK = 0,
-        kOther = 1,    // file or socket failure, anything not listed below
-        kUsage = 2,    // the command line, a name, a value or a backup file is wrong
-        kNoDevice = 3, // no switcher found or chosen, or its port cannot be opened
-        kNoAnswer = 4, // no answer within the time-out, or a write not confirmed
-        kRefused = 5,  // the switcher answered with a non-zero status or kept another value
-        kDeclined = 6, // a confirmation was declined, or a restore onto another unit lacks --force
+        kOK = KdSettingsStatus::kOK,
+        kOther = KdSettingsStatus::kOther, // file or socket failure, anything not listed below
+        kUsage = KdSettingsStatus::kUsage, // the command line, a name, a value or a backup file
+        kNoDevice = KdSettingsStatus::kNoDevice, // no switcher, or its port cannot be opened
+        kNoAnswer = KdSettingsStatus::kNoAnswer, // no answer in time, or a write not confirmed
+        kRefused = KdSettingsStatus::kRefused,   // a non-zero status, or another value kept
+        kDeclined = KdSettingsStatus::kDeclined, // declined, or a restore lacks --force
         kPermission = 7, // the switcher's serial node may not be opened by this user
         kBusy = 8,       // another program holds the switcher's serial node
     };

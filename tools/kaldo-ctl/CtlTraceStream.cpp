@@ -1,6 +1,6 @@
 #include "CtlTraceStream.h"
 
-#include "CtlPacketText.h"
+#include "CKdPacketText.h"
 
 #include <algorithm>
 #include <iterator>
@@ -33,6 +33,6 @@ void CtlTraceStream::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& p
     if (!sent && packet.mCommand == CKdCmdPacket::kCmdResParameter)
         requested = mRequested[packet.mSequence];
     std::fprintf(mOut, "%s #%d %s\n", sent ? "->" : "<-", packet.mSequence,
-                 CtlPacketText::Describe(packet, requested).CString());
+                 CKdPacketText::Describe(packet, requested).CString());
     std::fflush(mOut);
 }

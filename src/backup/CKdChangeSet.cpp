@@ -1,10 +1,10 @@
-#include "CtlChangeSet.h"
+#include "CKdChangeSet.h"
 
+#include "CKdSecrets.h"
+#include "CKdSettingsReport.h"
+#include "CKdSettingsSession.h"
 #include "CKdValueText.h"
-#include "CtlNames.h"
-#include "CtlOutput.h"
-#include "CtlSession.h"
-#include "CtlStatus.h"
+#include "KdSettingsStatus.h"
 
 #include <cstring>
 
@@ -12,31 +12,31 @@ namespace {
 constexpr long kFromSwitcher = 1; // origin: stored without being sent
 constexpr long kEdit = 0;         // origin: stored and sent
 
-bool Overlaps(const CtlSession::_SPrmReqInfo& run, long id, int span) {
+bool Overlaps(const CKdSettingsSession::_SPrmReqInfo& run, long id, int span) {
     return id < run.mPrmID + run.mCount && run.mPrmID < id + span;
 }
 } // namespace
 
-void CtlChangeSet::AddValue(long id, int value) {
+void CKdChangeSet::AddValue(long id, int value) {
     mItems.push_back({id, 0, value, LString(), EState::Same, {}, {}, 0, 0, 0});
 }
 
-void CtlChangeSet::AddText(long id, int length, const char* text) {
+void CKdChangeSet::AddText(long id, int length, const char* text) {
     mItems.push_back({id, length, 0, LString(text), EState::Same, {}, {}, 0, 0, 0});
 }
 
-int CtlChangeSet::Span(CtlSession& session, const _SItem& item) {
+int CKdChangeSet::Span(CKdSettingsSession& session, const _SItem& item) {
     return item.mLength ? item.mLength : CKdValueText::PrmSpan(session, item.mPrmID);
 }
 
-bool CtlChangeSet::Differs(CtlSession& session, const _SItem& item) {
+bool CKdChangeSet::Differs(CKdSettingsSession& session, const _SItem& item) {
     if (item.mLength)
         return std::strcmp(session.StringValue(item.mPrmID, item.mLength, 1, 0).CString(),
                            item.mText.CString()) != 0;
     return session.Value(item.mPrmID, 0) != item.mValue;
 }
 
-void CtlChangeSet::Store(CtlSession& session, const _SItem& item, long origin) {
+void CKdChangeSet::Store(CKdSettingsSession& session, const _SItem& item, long origin) {
     if (!item.mLength) {
         session.SetValue(item.mPrmID, item.mValue, origin);
     } else if (origin == kEdit) {
@@ -47,14 +47,14 @@ void CtlChangeSet::Store(CtlSession& session, const _SItem& item, long origin) {
     }
 }
 
-std::string CtlChangeSet::Shown(CtlSession& session, const _SItem& item, bool showSecrets) {
-    if (CtlNames::IsSecret(item.mPrmID) && !showSecrets) return CtlNames::kMask;
+std::string CKdChangeSet::Shown(CKdSettingsSession& session, const _SItem& item, bool showSecrets) {
+    if (CKdSecrets::IsSecret(item.mPrmID) && !showSecrets) return CKdSecrets::kMask;
     if (!item.mLength) return CKdValueText::PrmText(session, item.mPrmID).CString();
     return std::string("\"") + session.StringValue(item.mPrmID, item.mLength, 1, 0).CString() +
            "\"";
 }
 
-int CtlChangeSet::WriteAndConfirm(CtlSession& session, bool showSecrets) {
+int CKdChangeSet::WriteAndConfirm(CKdSettingsSession& session, bool showSecrets) {
     const long firstWrite = session.NextWrite();
     for (_SItem& item : mItems) {
         if (item.mState != EState::Differs) continue;
@@ -69,24 +69,24 @@ int CtlChangeSet::WriteAndConfirm(CtlSession& session, bool showSecrets) {
     int status = session.ConfirmWrites(firstWrite, session.NextWrite());
     // The read-back shows what the switcher holds now, for the lines and to find a write that
     // was answered but did not take.
-    std::vector<CtlSession::_SPrmReqInfo> sent, unanswered;
+    std::vector<CKdSettingsSession::_SPrmReqInfo> sent, unanswered;
     for (const _SItem& item : mItems)
         if (item.mState == EState::Sent) sent.push_back({item.mPrmID, Span(session, item)});
-    if (status == CtlStatus::kNoDevice)
+    if (status == KdSettingsStatus::kNoDevice)
         unanswered = sent;
-    else if (session.FetchSpans(sent, &unanswered) == CtlStatus::kNoDevice)
-        status = CtlStatus::kNoDevice;
+    else if (session.FetchSpans(sent, &unanswered) == KdSettingsStatus::kNoDevice)
+        status = KdSettingsStatus::kNoDevice;
     for (_SItem& item : mItems) {
         if (item.mState != EState::Sent) continue;
         item.mState = EState::Confirmed;
         for (long write = item.mFirstWrite; write < item.mEndWrite; ++write) {
-            const CtlSession::EWrite result = session.WriteResult(write);
-            if (result == CtlSession::EWrite::Refused) {
+            const CKdSettingsSession::EWrite result = session.WriteResult(write);
+            if (result == CKdSettingsSession::EWrite::Refused) {
                 item.mState = EState::Refused;
                 item.mRefusal = session.WriteStatus(write);
                 break;
             }
-            if (result == CtlSession::EWrite::Pending) item.mState = EState::Unknown;
+            if (result == CKdSettingsSession::EWrite::Pending) item.mState = EState::Unknown;
         }
         bool readBack = true;
         for (const auto& run : unanswered)
@@ -94,16 +94,16 @@ int CtlChangeSet::WriteAndConfirm(CtlSession& session, bool showSecrets) {
         if (item.mState == EState::Confirmed && readBack && Differs(session, item))
             item.mState = EState::Kept;
     }
-    return status == CtlStatus::kNoDevice ? status : CtlStatus::kOK;
+    return status == KdSettingsStatus::kNoDevice ? status : KdSettingsStatus::kOK;
 }
 
-int CtlChangeSet::Apply(CtlSession& session, const _SApply& how, CtlOutput& out) {
-    std::vector<CtlSession::_SPrmReqInfo> all;
+int CKdChangeSet::Apply(CKdSettingsSession& session, const _SApply& how) {
+    std::vector<CKdSettingsSession::_SPrmReqInfo> all;
     for (const _SItem& item : mItems)
         all.push_back({item.mPrmID, Span(session, item)});
     mReadFailed = false;
     if (int status = session.FetchSpans(all)) {
-        mReadFailed = status != CtlStatus::kRefused;
+        mReadFailed = status != KdSettingsStatus::kRefused;
         return status;
     }
 
@@ -115,7 +115,7 @@ int CtlChangeSet::Apply(CtlSession& session, const _SApply& how, CtlOutput& out)
         item.mWanted = Shown(session, item, how.mShowSecrets);
     }
     const int linkStatus =
-        how.mDryRun ? CtlStatus::kOK : WriteAndConfirm(session, how.mShowSecrets);
+        how.mDryRun ? KdSettingsStatus::kOK : WriteAndConfirm(session, how.mShowSecrets);
 
     mChanged = mRefused = mKept = mUnknown = mUnsent = 0;
     for (const _SItem& item : mItems) {
@@ -163,21 +163,21 @@ int CtlChangeSet::Apply(CtlSession& session, const _SApply& how, CtlOutput& out)
             ++mUnsent;
             break;
         }
-        CtlOutput::Json record;
+        CKdSettingsReport::Json record;
         record["id"] = item.mPrmID;
         record["name"] = CKdValueText::Label(item.mPrmID).CString();
         record["before"] = item.mBefore;
         record["after"] = item.mState == EState::Same ? item.mBefore : item.mWanted;
         record["status"] = state;
-        out.Record(record, line);
+        session.Report().Record(record, line);
     }
     if (linkStatus) return linkStatus;
-    if (UnconfirmedCount()) return CtlStatus::kNoAnswer;
-    if (mRefused || mKept) return CtlStatus::kRefused;
-    return CtlStatus::kOK;
+    if (UnconfirmedCount()) return KdSettingsStatus::kNoAnswer;
+    if (mRefused || mKept) return KdSettingsStatus::kRefused;
+    return KdSettingsStatus::kOK;
 }
 
-std::string CtlChangeSet::Summary(bool dryRun) const {
+std::string CKdChangeSet::Summary(bool dryRun) const {
     if (mReadFailed) return "the current values could not be read; nothing was written";
     std::string text = std::to_string(mChanged) + " of " + std::to_string(Count()) + " settings " +
                        (dryRun ? "differ" : "changed");

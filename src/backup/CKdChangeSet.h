@@ -5,16 +5,15 @@
 #include <string>
 #include <vector>
 
-class CtlOutput;
-class CtlSession;
+class CKdSettingsSession;
 
 // Values to write to the switcher: numbers and texts. Apply reads the current values, writes
 // only those that differ, collects the answer to each write (sending a write without one again
 // as the retries allow) and reads them back. A write counts as done only when its own answer
 // confirmed it and the switcher then holds the value; one refused by its answer, one the
 // switcher answered but holds another value for, and one without an answer are told apart.
-// set, set-text and restore all write through it.
-class CtlChangeSet {
+// kaldo-ctl's set, set-text and restore and the window's import all write through it.
+class CKdChangeSet {
 public:
     struct _SApply {
         bool mDryRun = false;
@@ -36,9 +35,10 @@ public:
     // LABEL: refused (status N), kept OLD instead of NEW", "ID LABEL: kept OLD instead of NEW"
     // (answered, but another value held), "ID LABEL: NEW sent, not confirmed (no answer)", "ID
     // LABEL: not sent (NEW)"; on a dry run "would change ID LABEL: OLD -> NEW".
-    // A CtlStatus: kNoDevice when the link was lost, kNoAnswer when a write is not confirmed,
-    // kRefused when one was refused or did not take, else kOK.
-    int Apply(CtlSession& session, const _SApply& how, CtlOutput& out);
+    // Each record goes to the session's report. A KdSettingsStatus: kNoDevice when the link was
+    // lost, kNoAnswer when a write is not confirmed, kRefused when one was refused or did not take,
+    // else kOK.
+    int Apply(CKdSettingsSession& session, const _SApply& how);
     // "N of M settings changed" and the counts of those refused, kept, not confirmed, not sent.
     std::string Summary(bool dryRun) const;
 
@@ -66,13 +66,13 @@ private:
         int mRefusal = 0;                    // the status of the refusing answer
     };
 
-    static int Span(CtlSession& session, const _SItem& item);
-    static bool Differs(CtlSession& session, const _SItem& item);
-    static void Store(CtlSession& session, const _SItem& item, long origin);
-    static std::string Shown(CtlSession& session, const _SItem& item, bool showSecrets);
+    static int Span(CKdSettingsSession& session, const _SItem& item);
+    static bool Differs(CKdSettingsSession& session, const _SItem& item);
+    static void Store(CKdSettingsSession& session, const _SItem& item, long origin);
+    static std::string Shown(CKdSettingsSession& session, const _SItem& item, bool showSecrets);
     // Sends every item that differs, collects the answers and reads them back; each ends
     // Confirmed, Kept, Refused, Unknown or Unsent. The link's status.
-    int WriteAndConfirm(CtlSession& session, bool showSecrets);
+    int WriteAndConfirm(CKdSettingsSession& session, bool showSecrets);
 
     std::vector<_SItem> mItems;
     int mChanged = 0;

@@ -1,4 +1,4 @@
-#include "CtlBackupReader.h"
+#include "CKdSettingsReader.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <set>
 
 namespace {
-using Json = CtlBackupReader::Json;
+using Json = CKdSettingsReader::Json;
 
 // The members of the header and of an entry that are kept; every other one is passed over.
 constexpr const char* kHeaderKeys[] = {"format", "version", "serial", "software",
@@ -26,9 +26,9 @@ bool IsOneOf(const std::string& key, const char* const (&keys)[N]) {
 
 // The document's events. Depth 1 is the header object; depth 2 the "settings" array, whose
 // objects are the entries (members at depth 3). Everything deeper is only counted.
-class CtlBackupReader::Sax : public nlohmann::json_sax<Json> {
+class CKdSettingsReader::Sax : public nlohmann::json_sax<Json> {
 public:
-    explicit Sax(CtlBackupReader& reader) : mReader(reader) {}
+    explicit Sax(CKdSettingsReader& reader) : mReader(reader) {}
 
     EResult mResult = EResult::Complete;
 
@@ -113,7 +113,7 @@ private:
         return false;
     }
 
-    CtlBackupReader& mReader;
+    CKdSettingsReader& mReader;
     int mDepth = 0;
     std::string mKey; // the last key at depth 1 or in the entry
     std::set<std::string> mHeaderKeys;
@@ -127,7 +127,7 @@ private:
 
 // A descriptor's bytes for the stream reader, read in blocks and ended where the bounds are
 // crossed (Failure() then says which).
-class CtlBackupReader::DescriptorBuffer : public std::streambuf {
+class CKdSettingsReader::DescriptorBuffer : public std::streambuf {
 public:
     explicit DescriptorBuffer(int descriptor) : mDescriptor(descriptor) {}
     std::string mBound; // the bound that ended the input, or ""
@@ -183,13 +183,13 @@ private:
     bool mEscaped = false;
 };
 
-CtlBackupReader::EResult CtlBackupReader::Read(const std::string& text) {
+CKdSettingsReader::EResult CKdSettingsReader::Read(const std::string& text) {
     Sax sax(*this);
     Json::sax_parse(text, &sax);
     return sax.mResult;
 }
 
-CtlBackupReader::EResult CtlBackupReader::Read(int descriptor) {
+CKdSettingsReader::EResult CKdSettingsReader::Read(int descriptor) {
     DescriptorBuffer buffer(descriptor);
     std::istream stream(&buffer);
     Sax sax(*this);

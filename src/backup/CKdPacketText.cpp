@@ -1,4 +1,4 @@
-#include "CtlPacketText.h"
+#include "CKdPacketText.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ int Word(const CKdCmdPacket& packet, int at) {
 
 } // namespace
 
-LString CtlPacketText::Describe(const CKdCmdPacket& packet, long requested) {
+LString CKdPacketText::Describe(const CKdCmdPacket& packet, long requested) {
     LString text;
     const int length = packet.mLength;
     switch (packet.mCommand) {

@@ -1,12 +1,12 @@
-#include "CtlBackup.h"
+#include "CKdSettingsFile.h"
 
+#include "CKdChangeSet.h"
 #include "CKdPrmCatalogue.h"
+#include "CKdSettingsReader.h"
+#include "CKdSettingsReport.h"
+#include "CKdSettingsSession.h"
 #include "CKdValueText.h"
-#include "CtlBackupReader.h"
-#include "CtlChangeSet.h"
-#include "CtlOutput.h"
-#include "CtlSession.h"
-#include "CtlStatus.h"
+#include "KdSettingsStatus.h"
 #include "LReplacementFile.h"
 
 #include <nlohmann/json.hpp>
@@ -38,6 +38,18 @@ bool IsMovement(long id) {
         if (id == first) return true;
     return false;
 }
+
+struct Group {
+    const char* mName;
+    long mFirst;
+    long mLast;
+};
+// network: the unit's own address; identity: the names that tell one unit from another (serial
+// number and MAC address are read-only and never restored).
+constexpr Group kGroups[] = {
+    {"network", 900, 923},
+    {"identity", 760, 893},
+};
 
 LString LabelOf(long id) {
     const char* label = CKdPrmCatalogue::Label(id);
@@ -72,7 +84,7 @@ LString NotASetting(CKdPrmManager& catalogue, long id) {
 }
 
 // The problem with one entry's value, or empty.
-LString CheckValue(CKdPrmManager& catalogue, const CtlBackup::_SSetting& setting,
+LString CheckValue(CKdPrmManager& catalogue, const CKdSettingsFile::_SSetting& setting,
                    const Json& entry) {
     const long id = setting.mPrmID;
     LString why;
@@ -111,34 +123,35 @@ LString CheckValue(CKdPrmManager& catalogue, const CtlBackup::_SSetting& setting
 // stops) and printed once the header shows the file to be a backup.
 class Loader {
 public:
-    Loader(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes)
+    Loader(CKdPrmManager& catalogue, const char* path, CKdChangeSet& changes,
+           CKdSettingsReport& report)
         : mReader([this](const Json& entry, int index, const std::string& repeatedKey) {
               return Check(entry, index, repeatedKey);
           }),
-          mCatalogue(catalogue), mPath(path), mChanges(changes) {
-        for (const CtlBackup::_SSetting& setting : CtlBackup::Settings(catalogue))
+          mCatalogue(catalogue), mPath(path), mChanges(changes), mReport(report) {
+        for (const CKdSettingsFile::_SSetting& setting : CKdSettingsFile::Settings(catalogue))
             mKnown[setting.mPrmID] = setting;
     }
 
     // The status of the whole file, its problems printed and its source filled.
-    int Finish(CtlBackupReader::EResult result, CtlBackup::_SSource& source) {
-        using EResult = CtlBackupReader::EResult;
+    int Finish(CKdSettingsReader::EResult result, CKdSettingsFile::_SSource& source) {
+        using EResult = CKdSettingsReader::EResult;
         if (result == EResult::Malformed)
-            return CtlStatus::Fail(CtlStatus::kUsage, "%s is not JSON (%s)", mPath,
-                                   mReader.Failure().c_str());
+            return mReport.Fail(KdSettingsStatus::kUsage, "%s is not JSON (%s)", mPath,
+                                mReader.Failure().c_str());
         const Json& header = mReader.Header();
         const Json* format = Field(header, "format");
         const Json* version = Field(header, "version");
         if (result == EResult::NotAnObject || !format || *format != kFormat ||
             !mReader.HasSettings())
-            return CtlStatus::Fail(CtlStatus::kUsage, "%s is not a backup of kaldo-ctl", mPath);
+            return mReport.Fail(KdSettingsStatus::kUsage, "%s is not a backup of kaldo-ctl", mPath);
         if (!version || *version != kVersion)
-            return CtlStatus::Fail(CtlStatus::kUsage,
-                                   "%s has backup version %s; this kaldo-ctl reads %d", mPath,
-                                   version ? version->dump().c_str() : "none", kVersion);
+            return mReport.Fail(KdSettingsStatus::kUsage,
+                                "%s has backup version %s; this kaldo-ctl reads %d", mPath,
+                                version ? version->dump().c_str() : "none", kVersion);
         if (!mReader.RepeatedHeaderKey().empty())
-            return CtlStatus::Fail(CtlStatus::kUsage, "%s: \"%s\" appears twice", mPath,
-                                   mReader.RepeatedHeaderKey().c_str());
+            return mReport.Fail(KdSettingsStatus::kUsage, "%s: \"%s\" appears twice", mPath,
+                                mReader.RepeatedHeaderKey().c_str());
         const auto identity = [&header](const char* key) -> std::optional<std::string> {
             const Json* field = Field(header, key);
             if (!field || !field->is_string()) return std::nullopt;
@@ -147,19 +160,19 @@ public:
         source = {identity("serial"), identity("software"), identity("fpga")};
 
         for (const std::string& problem : mProblems)
-            CtlStatus::Note("%s: %s", mPath, problem.c_str());
+            mReport.Note("%s: %s", mPath, problem.c_str());
         if (result == EResult::Stopped)
-            return CtlStatus::Fail(CtlStatus::kUsage,
-                                   "%s: stopped at %zu wrong entries; nothing was written", mPath,
-                                   mProblems.size());
+            return mReport.Fail(KdSettingsStatus::kUsage,
+                                "%s: stopped at %zu wrong entries; nothing was written", mPath,
+                                mProblems.size());
         if (!mProblems.empty())
-            return CtlStatus::Fail(CtlStatus::kUsage, "%s: %zu %s; nothing was written", mPath,
-                                   mProblems.size(),
-                                   mProblems.size() == 1 ? "entry is wrong" : "entries are wrong");
-        return CtlStatus::kOK;
+            return mReport.Fail(KdSettingsStatus::kUsage, "%s: %zu %s; nothing was written", mPath,
+                                mProblems.size(),
+                                mProblems.size() == 1 ? "entry is wrong" : "entries are wrong");
+        return KdSettingsStatus::kOK;
     }
 
-    CtlBackupReader mReader;
+    CKdSettingsReader mReader;
 
 private:
     static constexpr size_t kMaxProblems = 100;
@@ -196,15 +209,16 @@ private:
 
     CKdPrmManager& mCatalogue;
     const char* mPath;
-    CtlChangeSet& mChanges;
-    std::map<long, CtlBackup::_SSetting> mKnown;
+    CKdChangeSet& mChanges;
+    CKdSettingsReport& mReport;
+    std::map<long, CKdSettingsFile::_SSetting> mKnown;
     std::set<long> mSeen;
     std::vector<std::string> mProblems;
 };
 
 } // namespace
 
-std::vector<CtlBackup::_SSetting> CtlBackup::Settings(CKdPrmManager& catalogue) {
+std::vector<CKdSettingsFile::_SSetting> CKdSettingsFile::Settings(CKdPrmManager& catalogue) {
     std::vector<_SSetting> settings;
     for (const CKdPrmCatalogue::_SPrmRow& row : CKdPrmCatalogue::Rows()) {
         LPrmManager::_SRangeInfo range;
@@ -222,10 +236,10 @@ std::vector<CtlBackup::_SSetting> CtlBackup::Settings(CKdPrmManager& catalogue) 
     return settings;
 }
 
-int CtlBackup::Save(CtlSession& session, const char* path, CtlOutput& out) {
+int CKdSettingsFile::Save(CKdSettingsSession& session, const char* path) {
     const std::vector<_SSetting> settings = Settings(session);
     const auto* serial = CKdPageCatalogue::RowForPrm(CKdValueText::kSerialNumber);
-    std::vector<CtlSession::_SPrmReqInfo> spans{
+    std::vector<CKdSettingsSession::_SPrmReqInfo> spans{
         {serial->mPrmID, CKdValueText::RowSpan(session, *serial)}};
     for (const _SSetting& setting : settings)
         spans.push_back({setting.mPrmID, setting.mLength
@@ -265,16 +279,16 @@ int CtlBackup::Save(CtlSession& session, const char* path, CtlOutput& out) {
     text += "]}\n";
 
     if (!WriteAll(path, text))
-        return CtlStatus::Fail(CtlStatus::kOther, "cannot write %s: %s", path,
-                               std::strerror(errno));
+        return session.Report().Fail(KdSettingsStatus::kOther, "cannot write %s: %s", path,
+                                     std::strerror(errno));
     if (std::strcmp(path, "-") != 0)
-        out.Record({{"file", path}, {"settings", settings.size()}},
-                   std::to_string(settings.size()) + " settings saved to " + path);
-    return CtlStatus::kOK;
+        session.Report().Record({{"file", path}, {"settings", settings.size()}},
+                                std::to_string(settings.size()) + " settings saved to " + path);
+    return KdSettingsStatus::kOK;
 }
 
-int CtlBackup::Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& changes,
-                    _SSource& source) {
+int CKdSettingsFile::Load(CKdPrmManager& catalogue, const char* path, CKdChangeSet& changes,
+                          _SSource& source, CKdSettingsReport& report) {
     // Read through a descriptor, so that a directory or a FIFO gives a message and no exception:
     // only regular files and standard input are read.
     const bool standardInput = std::strcmp(path, "-") == 0;
@@ -284,25 +298,26 @@ int CtlBackup::Load(CKdPrmManager& catalogue, const char* path, CtlChangeSet& ch
     if (!readable || (!standardInput && !S_ISREG(info.st_mode))) {
         const int error = !readable ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
         if (fd >= 0 && !standardInput) close(fd);
-        return CtlStatus::Fail(CtlStatus::kOther, "cannot read %s: %s", path,
-                               error ? std::strerror(error) : "not a regular file");
+        return report.Fail(KdSettingsStatus::kOther, "cannot read %s: %s", path,
+                           error ? std::strerror(error) : "not a regular file");
     }
-    Loader loader(catalogue, path, changes);
-    const CtlBackupReader::EResult result = loader.mReader.Read(fd);
+    Loader loader(catalogue, path, changes, report);
+    const CKdSettingsReader::EResult result = loader.mReader.Read(fd);
     const int error = errno;
     if (!standardInput) close(fd);
-    if (result == CtlBackupReader::EResult::Unreadable)
-        return CtlStatus::Fail(CtlStatus::kOther, "cannot read %s: %s", path, std::strerror(error));
+    if (result == CKdSettingsReader::EResult::Unreadable)
+        return report.Fail(KdSettingsStatus::kOther, "cannot read %s: %s", path,
+                           std::strerror(error));
     return loader.Finish(result, source);
 }
 
-int CtlBackup::Parse(CKdPrmManager& catalogue, const std::string& text, const char* path,
-                     CtlChangeSet& changes, _SSource& source) {
-    Loader loader(catalogue, path, changes);
+int CKdSettingsFile::Parse(CKdPrmManager& catalogue, const std::string& text, const char* path,
+                           CKdChangeSet& changes, _SSource& source, CKdSettingsReport& report) {
+    Loader loader(catalogue, path, changes, report);
     return loader.Finish(loader.mReader.Read(text), source);
 }
 
-std::string CtlBackup::Differences(const _SSource& backup, const _SSource& here) {
+std::string CKdSettingsFile::Differences(const _SSource& backup, const _SSource& here) {
     struct Field {
         const char* mKey;
         const char* mWords;
@@ -325,18 +340,24 @@ std::string CtlBackup::Differences(const _SSource& backup, const _SSource& here)
     return differences;
 }
 
-bool CtlBackup::InGroup(const std::string& group, long id) {
-    struct Group {
-        const char* mName;
-        long mFirst;
-        long mLast;
-    };
-    // network: the unit's own address; identity: the names that tell one unit from another
-    // (serial number and MAC address are read-only and never restored).
-    static constexpr Group kGroups[] = {
-        {"network", 900, 923},
-        {"identity", 760, 893},
-    };
+int CKdSettingsFile::Here(CKdSettingsSession& session, _SSource& here) {
+    const auto* serialRow = CKdPageCatalogue::RowForPrm(CKdValueText::kSerialNumber);
+    if (int status = session.Fetch(serialRow->mPrmID, CKdValueText::RowSpan(session, *serialRow)))
+        return status;
+    const CKdPrmManager::_SVersionInfo versions = session.VersionInfo();
+    here = {CKdValueText::RowText(session, *serialRow).CString(), versions.mSoftware.CString(),
+            versions.mFPGA.CString()};
+    return KdSettingsStatus::kOK;
+}
+
+std::vector<std::string> CKdSettingsFile::Groups() {
+    std::vector<std::string> names;
+    for (const Group& each : kGroups)
+        names.push_back(each.mName);
+    return names;
+}
+
+bool CKdSettingsFile::InGroup(const std::string& group, long id) {
     for (const Group& each : kGroups)
         if (group == each.mName && id >= each.mFirst && id <= each.mLast) return true;
     return false;

@@ -13,7 +13,7 @@
 // kMaxRun bytes without structure (a string, number or space that long): no backup comes near
 // either. A key repeated in the header or in an entry is told, so that neither of two values
 // is taken silently.
-class CtlBackupReader {
+class CKdSettingsReader {
 public:
     using Json = nlohmann::ordered_json;
     // Told each entry with its position (from 1) and the first member key it repeats ("" when
@@ -32,7 +32,7 @@ public:
     static constexpr size_t kMaxSize = size_t(64) << 20;
     static constexpr size_t kMaxRun = size_t(64) << 10;
 
-    explicit CtlBackupReader(EntryHandler handler) : mHandler(std::move(handler)) {}
+    explicit CKdSettingsReader(EntryHandler handler) : mHandler(std::move(handler)) {}
 
     EResult Read(const std::string& text);
     EResult Read(int descriptor);
