@@ -1,8 +1,10 @@
 #include "KdPrmColourSwatch.h"
 
-#include <QEvent>
-#include <QPainter>
+#include <QColorDialog>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -10,6 +12,7 @@ namespace {
 
 constexpr int kChannelMax = 255;
 constexpr QSize kSwatchSize(36, 16);
+constexpr int kSwatchGap = 4; // between the swatch and the text, as a button's icon has
 
 // A channel of 0..255 onto range, and back.
 int toPrm(int channel, const LPrmManager::_SRangeInfo& range) {
@@ -28,9 +31,7 @@ KdPrmColourSwatch::KdPrmColourSwatch(QWidget* parent)
     : QPushButton(parent), mGroup([this] { showColour(); },
                                   [this](const QString& message) { emit entryMessage(message); }) {
     setText(tr("Choose\u2026"));
-    setIconSize(kSwatchSize);
     connect(this, &QPushButton::clicked, this, &KdPrmColourSwatch::chooseColour);
-    showColour();
     setMinimumWidth(sizeHint().width());
 }
 
@@ -47,24 +48,52 @@ QColor KdPrmColourSwatch::colour() const {
                   toChannel(mGroup.value(2), mGroup.range(2)));
 }
 
+QColorDialog* KdPrmColourSwatch::dialog() const {
+    return mDialog;
+}
+
+QSize KdPrmColourSwatch::sizeHint() const {
+    const QSize text = QPushButton::sizeHint();
+    return {text.width() + kSwatchSize.width() + kSwatchGap,
+            std::max(text.height(), kSwatchSize.height())};
+}
+
 void KdPrmColourSwatch::showColour() {
-    // The swatch is framed in the text colour, so that black shows on dark and white on light.
-    QPixmap swatch(kSwatchSize * devicePixelRatioF());
-    swatch.setDevicePixelRatio(devicePixelRatioF());
-    swatch.fill(Qt::transparent);
-    QPainter painter(&swatch);
-    painter.setPen(palette().color(QPalette::ButtonText));
+    update();
     const QColor shown = colour();
-    painter.setBrush(shown.isValid() ? shown : palette().color(QPalette::Button));
-    painter.drawRect(QRectF(0.5, 0.5, kSwatchSize.width() - 1, kSwatchSize.height() - 1));
-    painter.end();
-    setIcon(QIcon(swatch));
     setAccessibleDescription(shown.isValid() ? shown.name() : QString());
 }
 
-void KdPrmColourSwatch::changeEvent(QEvent* event) {
-    QPushButton::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) showColour();
+// The colour is painted, not set as an icon: an icon holds a pixmap per colour, which the
+// pixmap cache keeps (for each state it is drawn in) long after the page is gone.
+void KdPrmColourSwatch::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+
+    // Swatch and text centred together in the contents, as an icon and its text are.
+    const QRect contents = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    const int width = kSwatchSize.width() + kSwatchGap + fontMetrics().horizontalAdvance(text());
+    QRect swatch(QPoint(), kSwatchSize);
+    swatch.moveCenter(contents.center());
+    swatch.moveLeft(std::max(contents.left(), contents.center().x() - width / 2));
+    // Framed in the text colour, so that black shows on dark and white on light.
+    const QColor shown = colour();
+    painter.setPen(option.palette.color(QPalette::ButtonText));
+    painter.setBrush(shown.isValid() ? shown : option.palette.color(QPalette::Button));
+    painter.drawRect(QRectF(swatch).adjusted(0.5, 0.5, -0.5, -0.5));
+
+    QStyleOptionButton label = option;
+    label.rect = QRect(swatch.right() + 1 + kSwatchGap, contents.top(),
+                       width - kSwatchSize.width() - kSwatchGap, contents.height());
+    painter.drawControl(QStyle::CE_PushButtonLabel, label);
+    if (option.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
 }
 
 void KdPrmColourSwatch::chooseColour() {

@@ -3,15 +3,15 @@
 #include "KdPrmGroupObserver.h"
 
 #include <QColor>
-#include <QColorDialog>
 #include <QPointer>
 #include <QPushButton>
 
 class LPrmManager;
+class QColorDialog;
 
-// A swatch of the colour that three parameters (red, green, blue) hold. Clicking it opens a
-// colour chooser; the chosen colour is written as the three parameters, each scaled from 0..255
-// onto its own range.
+// A swatch of the colour that three parameters (red, green, blue) hold, painted beside the
+// button's text. Clicking it opens a colour chooser; the chosen colour is written as the three
+// parameters, each scaled from 0..255 onto its own range.
 class KdPrmColourSwatch : public QPushButton {
     Q_OBJECT
 
@@ -23,14 +23,16 @@ public:
     // The colour the parameters hold, scaled to 0..255.
     QColor colour() const;
     // The chooser while it is open.
-    QColorDialog* dialog() const { return mDialog; }
+    QColorDialog* dialog() const;
+
+    QSize sizeHint() const override;
 
 signals:
     // A part the switcher refused.
     void entryMessage(const QString& text);
 
 protected:
-    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void chooseColour();

@@ -38,6 +38,15 @@ Control* rowControl(PrmTestSession& t, const char* label) {
     return cell ? qobject_cast<Control*>(cell->label()->buddy()) : nullptr;
 }
 
+// Whether the widget, as drawn, shows colour somewhere.
+bool showsColour(QWidget* widget, const QColor& colour) {
+    const QImage image = widget->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour) return true;
+    return false;
+}
+
 } // namespace
 
 class ValueFieldsTest : public QObject {
@@ -242,6 +251,7 @@ void ValueFieldsTest::chosenColourWritesTheTriple() {
     auto* swatch = rowControl<KdPrmColourSwatch>(t, "PinP Border Color");
     QVERIFY(swatch);
     QCOMPARE(swatch->colour(), QColor(0x10, 0x80, 0xEB));
+    QVERIFY(showsColour(swatch, QColor(0x10, 0x80, 0xEB)));
     swatch->click();
     QColorDialog* dialog = swatch->dialog();
     QVERIFY(dialog);
@@ -254,6 +264,8 @@ void ValueFieldsTest::chosenColourWritesTheTriple() {
     t.session.Service();
     QCOMPARE(t.row("PinP Border Volor Green")->spinBox()->textField()->text(), "52");
     QCOMPARE(swatch->colour(), QColor(0x12, 0x34, 0x56));
+    QVERIFY(showsColour(swatch, QColor(0x12, 0x34, 0x56)));
+    QVERIFY(!showsColour(swatch, QColor(0x10, 0x80, 0xEB)));
 
     // Cancelled: nothing is written.
     swatch->click();
