@@ -129,6 +129,22 @@ void KdMenuView::openPage(const QModelIndex& index) {
         *item->mPage, mMainView ? mMainView->prmManager() : nullptr, nullptr);
     if (!page) return;
     mPrmView->setWidget(page);
+    placeInTabChain(page);
+}
+
+void KdMenuView::placeInTabChain(QWidget* page) {
+    // Tab goes from the tree into the page, as they stand side by side; the page's own order
+    // stays. (setTabOrder ignores the page itself: it takes no focus.)
+    if (page->window() != window()) return;
+    QList<QWidget*> stops;
+    for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w);
+         w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus) stops.append(w);
+    QWidget* previous = this;
+    for (QWidget* stop : stops) {
+        setTabOrder(previous, stop);
+        previous = stop;
+    }
 }
 
 void KdMenuView::keyPressEvent(QKeyEvent* event) {

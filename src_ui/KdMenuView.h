@@ -61,6 +61,8 @@ protected:
 
 private:
     void openPage(const QModelIndex& index);
+    // Puts the page's Tab stops right after the tree's.
+    void placeInTabChain(QWidget* page);
     void showKeyboardHint(bool shown);
 
     QPointer<KdMainWindow> mMainView;

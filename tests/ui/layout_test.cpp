@@ -102,6 +102,32 @@ private slots:
         QApplication::setPalette(light);
     }
 
+    // Tab visits only controls that show they have the focus: never the page area, the page or
+    // a row, and never a widget out of sight.
+    void tabChainHasNoInvisibleStops() {
+        Window w(QSize(960, 640));
+        QVERIFY(w.open());
+        QTRY_VERIFY(w.window.prmManager());
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        w.window.menuView()->setFocus();
+        QTRY_VERIFY(w.window.menuView()->hasFocus());
+        QStringList chain;
+        for (int n = 0; n < 40; ++n) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            QVERIFY2(!focus->visibleRegion().isEmpty(), focus->metaObject()->className());
+            chain << QString("%1 %2").arg(
+                focus->metaObject()->className(),
+                focus->accessibleName().isEmpty() ? focus->objectName() : focus->accessibleName());
+            if (focus == w.window.menuView()) break;
+        }
+        QCOMPARE(chain,
+                 QStringList({"KdPrmPopUpButton Main In H Flip", "KdPrmPopUpButton Main In V Flip",
+                              "KdPrmPopUpButton Main In Still", "QPushButton updateButton",
+                              "QTableWidget devListView", "KdMenuView menuView"}));
+    }
+
     // On a large window the rows span the page and the lists and text fields grow with it.
     void largeWindowUsesTheRoom() {
         Window w(QSize(1600, 1000));
