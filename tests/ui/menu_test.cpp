@@ -137,8 +137,19 @@ private slots:
         const QStringList shown = {header.versionSoft()->text(), header.versionFPGA()->text(),
                                    header.versionUSB()->text(), header.versionPHY()->text()};
         QCOMPARE(shown, QStringList({": 01.02", ": --.--", ": 0A.10", ": --.--"}));
+        // Read out with what each one is.
+        header.setSerial("K1SIM00001");
+        const QStringList names = {
+            header.versionSoft()->accessibleName(), header.versionFPGA()->accessibleName(),
+            header.versionUSB()->accessibleName(), header.versionPHY()->accessibleName(),
+            header.serialNumber()->accessibleName()};
+        QCOMPARE(names, QStringList({"Software version: 01.02", "FPGA version: --.--",
+                                     "USB version: 0A.10", "PHY version: --.--",
+                                     "Serial number: K1SIM00001"}));
         header.setVersion(nullptr);
         QCOMPARE(header.versionSoft()->text(), ": --.--");
+        QCOMPARE(header.versionSoft()->accessibleName(), "Software version: --.--");
+        QVERIFY(!KdLogoView().accessibleName().isEmpty());
     }
 
     void LogoFollowsThePalette() {

@@ -2,6 +2,7 @@
 #include "LNotificationCenter.h"
 #include "PrmTestSession.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -33,6 +34,7 @@ private slots:
     void rowsAndValueColumn();
     void withoutSessionNothingIsAsked();
     void accessibleNamesAndTabOrder();
+    void whatAssistiveTechnologyReads();
     void rebootNoteOnePerWidget();
     void rebootNoteOnlyForMarkedRows_data();
     void rebootNoteOnlyForMarkedRows();
@@ -120,6 +122,42 @@ void PrmViewTest::accessibleNamesAndTabOrder() {
                           "Auto Fade Time", "MODE Sw Assign", "FADER Assign", "FADER Direction"}));
     for (KdPrmCellView* row : page->findChildren<KdPrmCellView*>())
         QCOMPARE(row->valueWidget()->accessibleName(), row->title());
+}
+
+void PrmViewTest::whatAssistiveTechnologyReads() {
+    PrmTestSession t;
+    KdPrmView* page = t.open("Mix/Effect/General");
+    // Each row's title labels its value widget.
+    for (KdPrmCellView* row : page->findChildren<KdPrmCellView*>())
+        QCOMPARE(row->label()->buddy(), row->valueWidget());
+
+    // Auto Transition Time: tenths of a second from 0 to 100, shown as 0.0 to 10.0 seconds.
+    KdPrmCellView* row = t.row("Auto Transition Time");
+    KdPrmSpinBox* box = row->spinBox();
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(box->textField());
+    QCOMPARE(field->role(), QAccessible::SpinBox);
+    QCOMPARE(field->text(QAccessible::Name), "Auto Transition Time");
+    const auto labels = field->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.first().first->object(), row->label());
+    QAccessibleValueInterface* value = field->valueInterface();
+    QVERIFY(value);
+    QCOMPARE(value->minimumValue().toDouble(), 0.0);
+    QCOMPARE(value->maximumValue().toDouble(), 10.0);
+    QCOMPARE(value->minimumStepSize().toDouble(), 0.1);
+    QCOMPARE(value->currentValue().toDouble(), box->textField()->text().toDouble());
+    QVERIFY(field->textInterface());
+    QCOMPARE(field->textInterface()->text(0, box->textField()->text().size()),
+             box->textField()->text());
+    QCOMPARE(box->stepper()->upButton()->accessibleName(), "Increase Auto Transition Time");
+    QCOMPARE(box->stepper()->downButton()->accessibleName(), "Decrease Auto Transition Time");
+
+    // A value set by assistive technology is stored as a typed one: 2.5 seconds is 25.
+    value->setCurrentValue(2.5);
+    const PrmTestSession::Wires wires = t.sent();
+    QCOMPARE(wires.size(), size_t(1));
+    QCOMPARE(wires[0], PrmTestSession::set(wires[0][3], 211, {25}));
+    QCOMPARE(value->currentValue().toDouble(), 2.5);
 }
 
 void PrmViewTest::rebootNoteOnePerWidget() {
