@@ -193,7 +193,14 @@ int KdPrmView::titleColumnWidth(const QFontMetrics& metrics) {
 }
 
 int KdPrmView::valuePosition() const {
-    return titleColumnWidth(fontMetrics()) + kTitleGap;
+    // Measured once per font: every row of every page asks for it.
+    static QString measuredFont;
+    static int position = 0;
+    if (const QString key = font().key(); key != measuredFont) {
+        measuredFont = key;
+        position = titleColumnWidth(fontMetrics()) + kTitleGap;
+    }
+    return position;
 }
 
 int KdPrmView::valueWidgetWidth(const QWidget* value, int rowWidth) const {
