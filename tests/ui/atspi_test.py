@@ -30,13 +30,31 @@ def skip(reason):
 
 
 def wait_for(what, condition, timeout=WAIT_S):
+    """condition() once it is true; a call that the busy program did not answer counts as not
+    yet."""
+    from gi.repository import GLib
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        result = condition()
+        try:
+            result = condition()
+        except GLib.GError:
+            result = None
         if result:
             return result
         time.sleep(0.1)
     raise TimeoutError(f"timed out waiting for {what}")
+
+
+def retrying(call, attempts=3):
+    """call(), again after a call that the busy program did not answer."""
+    from gi.repository import GLib
+    for attempt in range(attempts):
+        try:
+            return call()
+        except GLib.GError:
+            if attempt == attempts - 1:
+                raise
+            time.sleep(1)
 
 
 def outer(argv):
@@ -176,7 +194,8 @@ def is_stepper(node):
     return role(node) == "push button" and node.name.startswith(("Increase", "Decrease"))
 
 
-def check_page(checker, where, page):
+def check_page(where, page):
+    checker = Checker()
     rows = rows_of(page)
     checker.expect(rows, f"{where}: no rows")
     for title, controls in rows:
@@ -185,6 +204,7 @@ def check_page(checker, where, page):
             checker.number(where, title, control)
         else:
             checker.control(where, title, control)
+    return checker
 
 
 def values_shown(page):
@@ -245,13 +265,15 @@ def walk(session):
     group = ""
     pages = 0
     previous = None
-    for cell in [c for c in children(tree) if role(c) == "table cell"]:
-        if cell.getState().contains(pyatspi.STATE_EXPANDABLE):
+    cells = retrying(lambda: [(c, c.getState().contains(pyatspi.STATE_EXPANDABLE))
+                              for c in children(tree) if role(c) == "table cell"])
+    for cell, expandable in cells:
+        if expandable:
             group = cell.name
             continue
         where = f"{group} › {cell.name}"
-        scroll_into_view(session.env, tree, cell)
-        click(session.env, cell)
+        retrying(lambda: scroll_into_view(session.env, tree, cell))
+        retrying(lambda: click(session.env, cell))
 
         def opened():
             app.clear_cache()
@@ -260,17 +282,17 @@ def walk(session):
 
         previous = wait_for(f"page {where}", opened)
         wait_for(f"the values of {where}", lambda: values_shown(page_area(app)))
-        check_page(checker, where, page_area(app))
+        checker.failures += retrying(lambda: check_page(where, page_area(app))).failures
         pages += 1
     checker.expect(pages == 27, f"opened {pages} pages, not 27")
 
     # The header: each version named with what it is; the logo named.
-    header_names = [n.name for n in find_all(app, lambda n: role(n) == "label")]
+    header_names = retrying(lambda: [n.name for n in find_all(app, lambda n: role(n) == "label")])
     for what in ("Software version", "FPGA version", "USB version", "PHY version",
                  "Serial number"):
         checker.expect(any(name.startswith(what + ": ") for name in header_names),
                        f"header: no label named '{what}: …'")
-    logo = find(app, lambda n: role(n) == "image")
+    logo = retrying(lambda: find(app, lambda n: role(n) == "image"))
     checker.expect(logo is not None and logo.name, "header: the logo has no name")
     return checker
 
