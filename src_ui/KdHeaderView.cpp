@@ -64,14 +64,21 @@ KdHeaderView::KdHeaderView(QWidget* parent)
 void KdHeaderView::setVersion(const CKdPrmManager::_SVersionInfo* version) {
     const CKdPrmManager::_SVersionInfo unknown;
     if (!version) version = &unknown;
-    mVersionSoft->setText(safeVersionString(version->mSoftware));
-    mVersionFPGA->setText(safeVersionString(version->mFPGA));
-    mVersionUSB->setText(safeVersionString(version->mUSB));
-    mVersionPHY->setText(safeVersionString(version->mPHY));
+    showField(mVersionSoft, tr("Software version"), safeVersionString(version->mSoftware));
+    showField(mVersionFPGA, tr("FPGA version"), safeVersionString(version->mFPGA));
+    showField(mVersionUSB, tr("USB version"), safeVersionString(version->mUSB));
+    showField(mVersionPHY, tr("PHY version"), safeVersionString(version->mPHY));
 }
 
 void KdHeaderView::setSerial(const QString& serial) {
-    mSerialNumber->setText(": " + (serial.isEmpty() ? QStringLiteral("--") : serial));
+    showField(mSerialNumber, tr("Serial number"),
+              ": " + (serial.isEmpty() ? QStringLiteral("--") : serial));
+}
+
+void KdHeaderView::showField(QLabel* field, const QString& what, const QString& text) {
+    field->setText(text);
+    // Read out whole ("Software version: 01.05"): the caption beside it is another label.
+    field->setAccessibleName(what + text);
 }
 
 void KdHeaderView::showNotice(const QString& text) {

@@ -33,6 +33,9 @@ public:
     QLabel* notice() const { return mNotice; }
 
 private:
+    // Shows text (": 01.05") in field, named for assistive technology what and text.
+    static void showField(QLabel* field, const QString& what, const QString& text);
+
     QLabel* mProductName;
     QLabel* mVersionSoft;
     QLabel* mVersionFPGA;

@@ -11,6 +11,7 @@ constexpr QSize kLogoSize(168, 44);
 
 KdLogoView::KdLogoView(QWidget* parent) : QLabel(parent) {
     setFixedSize(kLogoSize);
+    setAccessibleName(tr("Maker's logo"));
     setupLogoImage();
 }
 

@@ -6,7 +6,10 @@
 #include "SafeSelection.h"
 
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include <syslog.h>
@@ -24,7 +27,15 @@ public:
 
 } // namespace
 
-KdMenuView::KdMenuView(QWidget* parent) : QTreeView(parent) {
+KdMenuView::KdMenuView(QWidget* parent)
+    : QTreeView(parent), mKeyboardHint(new QLabel(tr(kKeyboardHint), this)) {
+    mKeyboardHint->setObjectName("keyboardHint");
+    mKeyboardHint->setWordWrap(true);
+    mKeyboardHint->setMargin(4);
+    mKeyboardHint->setAutoFillBackground(true);
+    mKeyboardHint->setBackgroundRole(QPalette::ToolTipBase);
+    mKeyboardHint->setForegroundRole(QPalette::ToolTipText);
+    mKeyboardHint->hide();
     setItemDelegate(new RowDelegate(this));
     setIndentation(16);
     setHeaderHidden(true);
@@ -118,6 +129,22 @@ void KdMenuView::openPage(const QModelIndex& index) {
         *item->mPage, mMainView ? mMainView->prmManager() : nullptr, nullptr);
     if (!page) return;
     mPrmView->setWidget(page);
+    placeInTabChain(page);
+}
+
+void KdMenuView::placeInTabChain(QWidget* page) {
+    // Tab goes from the tree into the page, as they stand side by side; the page's own order
+    // stays. (setTabOrder ignores the page itself: it takes no focus.)
+    if (page->window() != window()) return;
+    QList<QWidget*> stops;
+    for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w);
+         w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus) stops.append(w);
+    QWidget* previous = this;
+    for (QWidget* stop : stops) {
+        setTabOrder(previous, stop);
+        previous = stop;
+    }
 }
 
 void KdMenuView::keyPressEvent(QKeyEvent* event) {
@@ -128,4 +155,48 @@ void KdMenuView::keyPressEvent(QKeyEvent* event) {
 void KdMenuView::keyReleaseEvent(QKeyEvent* event) {
     mKeyboardPanel.keyUp(*event, mMainView ? mMainView->prmManager() : nullptr);
     event->accept();
+}
+
+void KdMenuView::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    showKeyboardHint(true);
+}
+
+void KdMenuView::focusOutEvent(QFocusEvent* event) {
+    QTreeView::focusOutEvent(event);
+    showKeyboardHint(false);
+}
+
+void KdMenuView::showKeyboardHint(bool shown) {
+    // The hint sits inside the frame below the rows, left of the scroll bar; the rows give it
+    // the room it needs and scroll above it.
+    const QRect inside = contentsRect();
+    const int width =
+        inside.width() - (verticalScrollBar()->isVisible() ? verticalScrollBar()->width() : 0);
+    mKeyboardHintHeight = shown ? mKeyboardHint->heightForWidth(width) : 0;
+    updateGeometries();
+    mKeyboardHint->setGeometry(inside.x(), inside.bottom() + 1 - mKeyboardHintHeight, width,
+                               mKeyboardHintHeight);
+    mKeyboardHint->setVisible(shown);
+    update();
+}
+
+void KdMenuView::updateGeometries() {
+    // The tree sets the viewport's margins for its header each time: add the hint's room.
+    QTreeView::updateGeometries();
+    const QMargins margins = viewportMargins();
+    if (margins.bottom() != mKeyboardHintHeight)
+        setViewportMargins(margins.left(), margins.top(), margins.right(), mKeyboardHintHeight);
+}
+
+bool KdMenuView::event(QEvent* event) {
+    const bool handled = QTreeView::event(event);
+    if (event->type() == QEvent::Resize) showKeyboardHint(hasFocus());
+    if (event->type() == QEvent::Paint && hasFocus()) {
+        // The frame's line in the highlight colour, whatever the style draws for a focused tree.
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Highlight));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    return handled;
 }

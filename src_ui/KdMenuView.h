@@ -8,6 +8,7 @@
 
 class KdMainWindow;
 class KdMenuDataSource;
+class QLabel;
 
 // The menu tree beside the page area. Rows count the shown items from the top (the root is row
 // 0); only pages can be selected, and each selection opens a new page in the page area.
@@ -38,6 +39,10 @@ public:
     // selectRowInSafety(row), else the first row from the top that can be selected.
     bool selectAnyRowWithDefault(int row);
 
+    // Shown below the rows while the tree has the focus: its keys work the switcher's panel.
+    QLabel* keyboardHint() const { return mKeyboardHint; }
+    static constexpr const char* kKeyboardHint = "Keyboard panel active: keys go to the switcher";
+
 protected:
     // Keys work the switcher's panel (KdKeyboardPanel) instead of the tree: arrows never move
     // the selection and nothing is passed on to the tree's own key handling.
@@ -48,12 +53,22 @@ protected:
                                                          const QEvent* event) const override;
     void selectionChanged(const QItemSelection& selected,
                           const QItemSelection& deselected) override;
+    // A focus frame and the keyboard hint show while the tree has the focus.
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool event(QEvent* event) override;
+    void updateGeometries() override;
 
 private:
     void openPage(const QModelIndex& index);
+    // Puts the page's Tab stops right after the tree's.
+    void placeInTabChain(QWidget* page);
+    void showKeyboardHint(bool shown);
 
     QPointer<KdMainWindow> mMainView;
     QPointer<QScrollArea> mPrmView;
     KdMenuDataSource* mMenuSource = nullptr;
     KdKeyboardPanel mKeyboardPanel;
+    QLabel* mKeyboardHint;
+    int mKeyboardHintHeight = 0;
 };

@@ -5,6 +5,7 @@
 #include "KdPrmNameBox.h"
 #include "KdPrmPopUpButton.h"
 #include "KdPrmSpinBox.h"
+#include "KdPrmStepper.h"
 #include "KdPrmValueBox.h"
 #include "LPrmObserver.h"
 
@@ -40,6 +41,9 @@ void KdPrmCellView::install(QPointer<Widget>& slot, Widget* widget) {
     if (!widget) return;
     widget->setParent(this);
     widget->setAccessibleName(title());
+    // The title labels the widget for assistive technology (AT-SPI "labelled-by"); Qt names a
+    // pop-up by its current item, so the relation is what names it.
+    mLabel->setBuddy(widget);
     widget->show();
     updateToolTip();
 }
@@ -56,6 +60,7 @@ void KdPrmCellView::setSpinBox(KdPrmSpinBox* box) {
     install(mSpinBox, box);
     if (!box) return;
     box->textField()->setAccessibleName(title());
+    box->stepper()->setFieldName(title());
     connect(box, &KdPrmSpinBox::rangeChanged, this, &KdPrmCellView::updateToolTip);
 }
 

@@ -14,9 +14,10 @@ class LPrmObserver;
 class QWheelEvent;
 
 // One row of a page: the title at the left and at most one value widget of each kind. Installing
-// a widget replaces (and deletes) the one in its slot and gives it the row's title as its
-// accessible name. The title and the value widget share one tooltip: the name kaldo-ctl takes for
-// the row (its title) and, for a number, its range, step and unit.
+// a widget replaces (and deletes) the one in its slot, gives it the row's title as its
+// accessible name and makes it the title's buddy (the title labels it). The title and the value
+// widget share one tooltip: the name kaldo-ctl takes for the row (its title) and, for a number, its
+// range, step and unit.
 class KdPrmCellView : public QWidget {
     Q_OBJECT
 

@@ -2,6 +2,7 @@
 
 #include "CKdValueText.h"
 #include "KdPrmCellView.h"
+#include "KdPrmSpinFieldAccessible.h"
 #include "KdPrmSpinUnitBox.h"
 #include "KdPrmStepper.h"
 #include "KdPrmView.h"
@@ -23,6 +24,7 @@ KdPrmSpinBox::KdPrmSpinBox(const QRect& frame, QWidget* parent)
     connect(mTextField, &QLineEdit::editingFinished, this, &KdPrmSpinBox::commitText);
     connect(mTextField, &QLineEdit::inputRejected, this, &KdPrmSpinBox::keystrokeRefused);
     setFocusProxy(mTextField);
+    KdPrmSpinFieldAccessible::install();
     setTextWidth(kDefaultTextWidth);
 }
 
@@ -107,6 +109,18 @@ QString KdPrmSpinBox::rangeText() const {
                                  .CString());
 }
 
+LPrmManager::_SRangeInfo KdPrmSpinBox::range() const {
+    LPrmManager* manager = mPrmObserver.PrmManager();
+    return manager ? manager->ValueRange(mPrmObserver.PrmID()) : LPrmManager::_SRangeInfo();
+}
+
+double KdPrmSpinBox::shownNumber(int value) const {
+    bool number = false;
+    const double shown =
+        QString::fromUtf8(mPrmConverter->PrmValueToString(value).CString()).toDouble(&number);
+    return number ? shown : value;
+}
+
 void KdPrmSpinBox::updateRange() {
     mTextField->setAccessibleDescription(rangeText());
     emit rangeChanged();
@@ -115,10 +129,12 @@ void KdPrmSpinBox::updateRange() {
 void KdPrmSpinBox::commitText() {
     // Only a text the user has typed is stored: moving the focus through the field sends nothing.
     if (mTextField->isReadOnly() || !mTextField->isModified()) return;
-    const QString typed = mTextField->text();
+    enterText(mTextField->text());
+}
+
+void KdPrmSpinBox::enterText(const QString& typed) {
     LPrmManager* manager = mPrmObserver.PrmManager();
-    const LPrmManager::_SRangeInfo range =
-        manager ? manager->ValueRange(mPrmObserver.PrmID()) : LPrmManager::_SRangeInfo();
+    const LPrmManager::_SRangeInfo range = this->range();
     const int old = mPrmObserver.Value(0);
     int value = 0;
     using EEntry = CKdValueText::EEntry;

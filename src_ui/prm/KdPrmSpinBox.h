@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KdPrmSpinUnitBox.h"
+#include "LPrmManager.h"
 #include "LPrmObserverBridge.h"
 
 #include <QPointer>
@@ -50,6 +51,13 @@ public:
 
     // What the field takes: "0.0 to 6.0 sec, in steps of 0.1 sec"; empty while unbound.
     QString rangeText() const;
+    // The bound parameter's stored range; empty while unbound.
+    LPrmManager::_SRangeInfo range() const;
+    // A stored value as the number the field shows it ("0.5" for 5 tenths); the stored value
+    // itself when the shown text is not a number.
+    double shownNumber(int value) const;
+    // Stores text as if typed into the field and committed, with the same messages.
+    void enterText(const QString& text);
 
     void valueUpdated(LPrmObserverBridge* bridge) override;
 

@@ -27,3 +27,8 @@ KdPrmStepper::KdPrmStepper(QWidget* parent)
     connect(mUp, &QToolButton::clicked, this, [this] { emit stepped(1); });
     connect(mDown, &QToolButton::clicked, this, [this] { emit stepped(-1); });
 }
+
+void KdPrmStepper::setFieldName(const QString& name) {
+    mUp->setAccessibleName(tr("Increase %1").arg(name));
+    mDown->setAccessibleName(tr("Decrease %1").arg(name));
+}

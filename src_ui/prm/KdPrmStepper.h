@@ -14,6 +14,8 @@ public:
 
     QToolButton* upButton() const { return mUp; }
     QToolButton* downButton() const { return mDown; }
+    // Names the buttons after the field they step: "Increase Brightness", "Decrease Brightness".
+    void setFieldName(const QString& name);
 
 signals:
     // +1 for the upper button, -1 for the lower.

@@ -15,6 +15,7 @@
 #include "TextFieldInputFilter.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 
 #include <algorithm>
@@ -41,6 +42,7 @@ void KdPrmView::setPrmManager(CKdPrmManager* session) {
         setMinimumHeight(mCreatingY);
         resize(width(), mCreatingY);
     }
+    layoutRows();
 }
 
 const CKdPrmManager::_SPrmReqInfo* KdPrmView::requestPrmTable() const {
@@ -50,17 +52,6 @@ const CKdPrmManager::_SPrmReqInfo* KdPrmView::requestPrmTable() const {
 void KdPrmView::createPrmItems() {
     if (!mPage) return;
     setValueWidth(mPage->mValueWidth);
-    // The page is 300 wide when every title fits left of the value column; a font with wider
-    // glyphs widens the page instead of letting a title run under its value.
-    constexpr int kTitleGap = 8;
-    int widest = 0;
-    for (const CKdPageCatalogue::_SRow& row : mPage->mRows)
-        widest = std::max(widest, fontMetrics().horizontalAdvance(QString::fromUtf8(row.mLabel)));
-    const int needed = KdPrmCellView::kX + widest + kTitleGap + mValueWidth + 5;
-    if (needed > width()) {
-        setMinimumWidth(needed);
-        resize(needed, height());
-    }
     // Value groups (addresses, colours, the clock) are shown as such.
     for (std::span<const CKdPageCatalogue::_SRow> rows = mPage->mRows; !rows.empty();)
         rows = rows.subspan(KdPrmGroupRows::CreateRowsAt(this, rows));
@@ -191,6 +182,65 @@ KdPrmCellView* KdPrmView::createRow(const CKdPageCatalogue::_SRow& row) {
     }
     }
     return createPrmCellView(title);
+}
+
+int KdPrmView::titleColumnWidth(const QFontMetrics& metrics) {
+    int widest = 0;
+    for (const CKdPageCatalogue::_SPage& page : CKdPageCatalogue::Pages())
+        for (const CKdPageCatalogue::_SRow& row : page.mRows)
+            widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(row.mLabel)));
+    return widest;
+}
+
+int KdPrmView::valuePosition() const {
+    // Measured once per font: every row of every page asks for it.
+    static QString measuredFont;
+    static int position = 0;
+    if (const QString key = font().key(); key != measuredFont) {
+        measuredFont = key;
+        position = titleColumnWidth(fontMetrics()) + kTitleGap;
+    }
+    return position;
+}
+
+int KdPrmView::valueWidgetWidth(const QWidget* value, int rowWidth) const {
+    // Spin boxes and buttons keep their own width; lists and text fields take the room there is,
+    // but never less than their value width or, for a list, than its longest item needs.
+    if (qobject_cast<const KdPrmSpinBox*>(value) || qobject_cast<const KdPrmExecButton*>(value))
+        return value->width();
+    int natural = mValueWidth;
+    if (qobject_cast<const QComboBox*>(value))
+        natural = std::max(natural, value->sizeHint().width());
+    const int room = rowWidth - valuePosition() - kRightMargin;
+    return std::max(natural, std::min(room, kMaxValueWidth));
+}
+
+int KdPrmView::minimumPageWidth() const {
+    int widest = 0;
+    for (const KdPrmCellView* row : findChildren<KdPrmCellView*>())
+        if (const QWidget* value = row->valueWidget())
+            widest = std::max(widest, valueWidgetWidth(value, 0));
+    return KdPrmCellView::kX + valuePosition() + widest + kRightMargin;
+}
+
+void KdPrmView::layoutRows() {
+    const int minimum = std::max(kWidth, minimumPageWidth());
+    if (minimumWidth() != minimum) setMinimumWidth(minimum);
+    if (width() < minimum) resize(minimum, height()); // comes back here through resizeEvent
+    for (KdPrmCellView* row : findChildren<KdPrmCellView*>()) {
+        const QWidget* parent = row->parentWidget();
+        row->resize(parent->width() - row->x(), row->height());
+        if (QWidget* value = row->valueWidget()) {
+            const int x = valuePosition() - row->mapTo(this, QPoint()).x() + KdPrmCellView::kX;
+            value->setGeometry(x, value->y(), valueWidgetWidth(value, row->width()),
+                               value->height());
+        }
+    }
+}
+
+void KdPrmView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutRows();
 }
 
 void KdPrmView::closeInformationWindow() {

@@ -12,9 +12,9 @@ class KdPrmCellView;
 class LPrmConverter;
 
 // A settings page: one column of 30-point rows, 40 points apart from y = 10, each a title and
-// one value widget bound to one parameter of the session. A page built from a catalogue page asks
-// the session for that page's request table, then creates its rows, so that each widget shows
-// the switcher's value as soon as it is bound.
+// one value widget bound to one parameter of the session; the rows span the page. A page built from
+// a catalogue page asks the session for that page's request table, then creates its rows, so that
+// each widget shows the switcher's value as soon as it is bound.
 //
 // Widgets whose edit takes effect only after a reboot report it with information code 1; the page
 // that is in a window then shows the reboot note next to the widget. A number or text entry that
@@ -57,8 +57,20 @@ public:
     void setValueWidth(int width) { mValueWidth = width; }
     int cellInformation() const { return mCellInformation; }
     void setCellInformation(int code) { mCellInformation = code; }
-    // x of every value widget: the page's width less the value width and a margin of 5.
-    int valuePosition() const { return width() - mValueWidth - 5; }
+
+    // Layout. Every page puts its values in one column at the same x, right of the widest title
+    // of all pages, so that the values line up from page to page. A wider page widens the
+    // pop-ups and text fields up to kMaxValueWidth; the page is never narrower than its widest
+    // value widget at its natural width needs.
+    static constexpr int kTitleGap = 8;
+    static constexpr int kRightMargin = 5;
+    static constexpr int kMaxValueWidth = 300;
+    // The widest title of all pages in metrics.
+    static int titleColumnWidth(const QFontMetrics& metrics);
+    // x of every value widget in its row.
+    int valuePosition() const;
+    // The width value (a row's value widget) takes in a row of rowWidth.
+    int valueWidgetWidth(const QWidget* value, int rowWidth) const;
 
     // Row factories. Each creates the next row (the order of the calls is the order of the rows),
     // binds its widget to id of the session and returns the row.
@@ -86,8 +98,13 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Stretches the rows across the page and places each value widget at the value column.
+    void layoutRows();
+    // The narrowest page that shows every row's title and value widget whole.
+    int minimumPageWidth() const;
     void infoReqNeedsReboot(const void* sender);
     // Makes note the page's note, pointing at target.
     void installNote(KdInfoPopup* note, QWidget* target, bool message);

@@ -4,7 +4,10 @@
 #include "KdMenuView.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
 #include <QtTest>
 
 // The menu tree as the switcher's menu gives it, and its selection rules.
@@ -24,15 +27,55 @@ class MenuTest : public QObject {
     };
 
 private slots:
+    // While the tree has the focus a frame and the keyboard hint show; the hint takes room below
+    // the rows, so that the last row still scrolls into sight above it.
+    void KeyboardHintWhileFocused() {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        Tree tree;
+        QLineEdit other;
+        layout->addWidget(&tree.view);
+        layout->addWidget(&other);
+        window.resize(240, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QLabel* hint = tree.view.keyboardHint();
+        other.setFocus();
+        QTRY_VERIFY(other.hasFocus());
+        QVERIFY(!hint->isVisible());
+
+        tree.view.setFocus();
+        QTRY_VERIFY(tree.view.hasFocus());
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(), QString(KdMenuView::kKeyboardHint));
+        const QRect viewport = tree.view.viewport()->geometry();
+        QVERIFY(!hint->geometry().intersects(viewport));
+        QVERIFY(tree.view.rect().contains(hint->geometry()));
+        tree.view.verticalScrollBar()->setValue(tree.view.verticalScrollBar()->maximum());
+        const QModelIndex last = tree.view.indexAtRow(tree.view.numberOfRows() - 1);
+        QVERIFY(tree.view.viewport()->rect().contains(tree.view.visualRect(last)));
+        // The frame: the highlight colour at the tree's edge.
+        const QImage focused = tree.view.grab().toImage();
+        QCOMPARE(focused.pixelColor(0, tree.view.height() / 2).name(),
+                 tree.view.palette().color(QPalette::Highlight).name());
+
+        other.setFocus();
+        QTRY_VERIFY(!tree.view.hasFocus());
+        QVERIFY(!hint->isVisible());
+        QCOMPARE(tree.view.viewport()->height() + 2 * tree.view.frameWidth(), tree.view.height());
+        QVERIFY(tree.view.grab().toImage().pixelColor(0, tree.view.height() / 2) !=
+                tree.view.palette().color(QPalette::Highlight));
+    }
+
     void RowsOfTheExpandedTree() {
         Tree tree;
         QCOMPARE(tree.view.numberOfRows(), 38);
         QCOMPARE(tree.source->rowCount(), 1);
         QCOMPARE(tree.source->rowCount(tree.source->index(0, 0)), 10);
         const std::pair<int, QString> rows[] = {
-            {0, "KALDO-1 MENU"}, {1, "Input"},       {2, "Main"},      {5, "Still"},
-            {6, "Capture/Erase"}, {10, "General"},   {14, "Mix/Effect"}, {35, "USB Only"},
-            {37, "Others"}};
+            {0, "KALDO-1 MENU"}, {1, "Input"},         {2, "Main"},
+            {5, "Still"},        {6, "Capture/Erase"}, {10, "General"},
+            {14, "Mix/Effect"},  {35, "USB Only"},     {37, "Others"}};
         for (const auto& [row, label] : rows)
             QCOMPARE(tree.view.indexAtRow(row).data().toString(), label);
     }
@@ -94,8 +137,19 @@ private slots:
         const QStringList shown = {header.versionSoft()->text(), header.versionFPGA()->text(),
                                    header.versionUSB()->text(), header.versionPHY()->text()};
         QCOMPARE(shown, QStringList({": 01.02", ": --.--", ": 0A.10", ": --.--"}));
+        // Read out with what each one is.
+        header.setSerial("K1SIM00001");
+        const QStringList names = {
+            header.versionSoft()->accessibleName(), header.versionFPGA()->accessibleName(),
+            header.versionUSB()->accessibleName(), header.versionPHY()->accessibleName(),
+            header.serialNumber()->accessibleName()};
+        QCOMPARE(names, QStringList({"Software version: 01.02", "FPGA version: --.--",
+                                     "USB version: 0A.10", "PHY version: --.--",
+                                     "Serial number: K1SIM00001"}));
         header.setVersion(nullptr);
         QCOMPARE(header.versionSoft()->text(), ": --.--");
+        QCOMPARE(header.versionSoft()->accessibleName(), "Software version: --.--");
+        QVERIFY(!KdLogoView().accessibleName().isEmpty());
     }
 
     void LogoFollowsThePalette() {

@@ -2,6 +2,7 @@
 #include "LNotificationCenter.h"
 #include "PrmTestSession.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -33,6 +34,7 @@ private slots:
     void rowsAndValueColumn();
     void withoutSessionNothingIsAsked();
     void accessibleNamesAndTabOrder();
+    void whatAssistiveTechnologyReads();
     void rebootNoteOnePerWidget();
     void rebootNoteOnlyForMarkedRows_data();
     void rebootNoteOnlyForMarkedRows();
@@ -59,37 +61,44 @@ void PrmViewTest::heightFollowsTheRows() {
     PrmTestSession t;
     KdPrmView* view = t.open(page.toUtf8());
     QCOMPARE(view->height(), height);
-    QCOMPARE(view->width(), 300);
+    QVERIFY(view->width() >= KdPrmView::kWidth);
 }
 
 void PrmViewTest::rowsAndValueColumn() {
     PrmTestSession t;
-    // Rows at 10 + 40n; values at 300 less the value width (130) less 5, centred in the row.
+    // Rows at 10 + 40n across the page; values right of the widest title of all pages with a
+    // gap of 8, centred in the row.
     KdPrmView* general = t.open("Mix/Effect/General");
     const QList<KdPrmCellView*> rows = general->findChildren<KdPrmCellView*>();
     QCOMPARE(rows.size(), 12);
+    const int column = KdPrmView::titleColumnWidth(general->fontMetrics()) + 8;
+    QCOMPARE(general->valuePosition(), column);
     for (int n = 0; n < rows.size(); ++n) {
-        QCOMPARE(rows[n]->geometry(), QRect(5, 10 + 40 * n, 295, 30));
+        QCOMPARE(rows[n]->geometry(), QRect(5, 10 + 40 * n, general->width() - 5, 30));
         QWidget* value = rows[n]->valueWidget();
-        QCOMPARE(value->x(), 165);
-        QCOMPARE(value->width(), rows[n]->execButton() ? 100 : 130);
+        QCOMPARE(value->x(), column);
+        if (rows[n]->execButton()) QCOMPARE(value->width(), 100);
         QCOMPARE(value->y() * 2 + value->height(), 30);
     }
-    // Output's values are 120 wide.
+    // Output's values are at least 120 wide, and all of a page's pop-ups are as wide.
     KdPrmView* output = t.open("Output/Main/Sub");
-    QCOMPARE(output->valuePosition(), output->width() - 125);
-    QCOMPARE(output->findChild<KdPrmPopUpButton*>()->width(), 120);
+    QCOMPARE(output->valuePosition(), column);
+    QVERIFY(output->findChild<KdPrmPopUpButton*>()->width() >= 120);
 
-    // On every page the titles end left of one column of values.
+    // On every page the titles end left of one column of values, and the page is as narrow as
+    // its widest value allows: the widest one ends 5 short of the page's right edge.
     for (const CKdPageCatalogue::_SPage& p : CKdPageCatalogue::Pages()) {
         KdPrmView page(&p);
         page.setPrmManager(&t.session);
+        int right = 0;
         for (KdPrmCellView* row : page.findChildren<KdPrmCellView*>()) {
             if (!row->valueWidget()) continue; // a value group's row: value_fields_test
-            QCOMPARE(row->valueWidget()->x(), page.valuePosition());
-            QVERIFY2(row->label()->geometry().right() < page.valuePosition(), p.mClassName);
+            QCOMPARE(row->valueWidget()->x(), column);
+            QVERIFY2(row->label()->geometry().right() < column, p.mClassName);
             QCOMPARE(row->geometry().right(), page.width() - 1);
+            right = std::max(right, row->x() + row->valueWidget()->geometry().right() + 1);
         }
+        if (page.width() > KdPrmView::kWidth) QCOMPARE(right, page.width() - 5);
     }
 }
 
@@ -114,6 +123,42 @@ void PrmViewTest::accessibleNamesAndTabOrder() {
                           "Auto Fade Time", "MODE Sw Assign", "FADER Assign", "FADER Direction"}));
     for (KdPrmCellView* row : page->findChildren<KdPrmCellView*>())
         QCOMPARE(row->valueWidget()->accessibleName(), row->title());
+}
+
+void PrmViewTest::whatAssistiveTechnologyReads() {
+    PrmTestSession t;
+    KdPrmView* page = t.open("Mix/Effect/General");
+    // Each row's title labels its value widget.
+    for (KdPrmCellView* row : page->findChildren<KdPrmCellView*>())
+        QCOMPARE(row->label()->buddy(), row->valueWidget());
+
+    // Auto Transition Time: tenths of a second from 0 to 100, shown as 0.0 to 10.0 seconds.
+    KdPrmCellView* row = t.row("Auto Transition Time");
+    KdPrmSpinBox* box = row->spinBox();
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(box->textField());
+    QCOMPARE(field->role(), QAccessible::SpinBox);
+    QCOMPARE(field->text(QAccessible::Name), "Auto Transition Time");
+    const auto labels = field->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.first().first->object(), row->label());
+    QAccessibleValueInterface* value = field->valueInterface();
+    QVERIFY(value);
+    QCOMPARE(value->minimumValue().toDouble(), 0.0);
+    QCOMPARE(value->maximumValue().toDouble(), 10.0);
+    QCOMPARE(value->minimumStepSize().toDouble(), 0.1);
+    QCOMPARE(value->currentValue().toDouble(), box->textField()->text().toDouble());
+    QVERIFY(field->textInterface());
+    QCOMPARE(field->textInterface()->text(0, box->textField()->text().size()),
+             box->textField()->text());
+    QCOMPARE(box->stepper()->upButton()->accessibleName(), "Increase Auto Transition Time");
+    QCOMPARE(box->stepper()->downButton()->accessibleName(), "Decrease Auto Transition Time");
+
+    // A value set by assistive technology is stored as a typed one: 2.5 seconds is 25.
+    value->setCurrentValue(2.5);
+    const PrmTestSession::Wires wires = t.sent();
+    QCOMPARE(wires.size(), size_t(1));
+    QCOMPARE(wires[0], PrmTestSession::set(wires[0][3], 211, {25}));
+    QCOMPARE(value->currentValue().toDouble(), 2.5);
 }
 
 void PrmViewTest::rebootNoteOnePerWidget() {
