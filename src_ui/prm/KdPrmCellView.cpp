@@ -68,13 +68,17 @@ void KdPrmCellView::setNameBox(KdPrmNameBox* box) {
     install(mNameBox, box);
 }
 
+void KdPrmCellView::setGroupControl(QWidget* control) {
+    install(mGroupControl, control);
+}
+
 void KdPrmCellView::setExecButton(KdPrmExecButton* button) {
     install(mExecButton, button);
 }
 
 QWidget* KdPrmCellView::valueWidget() const {
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{mPopup, mValueBox, mSpinBox, mNameBox, mExecButton})
+    for (QWidget* widget : std::initializer_list<QWidget*>{mPopup, mValueBox, mSpinBox, mNameBox,
+                                                           mExecButton, mGroupControl})
         if (widget) return widget;
     return nullptr;
 }

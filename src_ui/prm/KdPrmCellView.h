@@ -42,6 +42,9 @@ public:
     void setNameBox(KdPrmNameBox* box);
     KdPrmExecButton* execButton() const { return mExecButton; }
     void setExecButton(KdPrmExecButton* button);
+    // The one control of a row that stands for several parameters (an address, a colour).
+    QWidget* groupControl() const { return mGroupControl; }
+    void setGroupControl(QWidget* control);
     // The row's value widget, whatever its kind; null when it has none.
     QWidget* valueWidget() const;
 
@@ -63,4 +66,5 @@ private:
     QPointer<KdPrmSpinBox> mSpinBox;
     QPointer<KdPrmNameBox> mNameBox;
     QPointer<KdPrmExecButton> mExecButton;
+    QPointer<QWidget> mGroupControl;
 };

@@ -37,16 +37,14 @@ Control* addRow(KdPrmView* page, const Group& group, Control* control, const QSt
         QCoreApplication::translate("KdPrmGroupRows", "kaldo-ctl names: \"%1\" to \"%2\"\n%3")
             .arg(QString::fromUtf8(CKdPrmManager::PrmLabel(group.mFirstPrmID)),
                  QString::fromUtf8(CKdPrmManager::PrmLabel(last)), what);
-    control->setParent(cell);
-    // The value column's width, or wider (ending where the column ends) when the text needs it.
-    control->resize(std::max(control->minimumWidth(), page->valueWidth()),
-                    control->sizeHint().height());
-    const int x = page->valuePosition() + std::min(0, page->valueWidth() - control->width());
-    control->move(x, (cell->height() - control->height()) / 2);
-    control->setAccessibleName(title);
+    // In the value column like every row's value; the page's layout gives it its width.
+    cell->setGroupControl(control);
+    control->setGeometry(page->valuePosition(), 0,
+                         std::max(control->minimumWidth(), page->valueWidth()),
+                         control->sizeHint().height());
+    control->move(control->x(), (cell->height() - control->height()) / 2);
     control->setToolTip(tip);
     cell->label()->setToolTip(tip);
-    cell->label()->setBuddy(control);
     control->show();
     QObject::connect(control, &Control::entryMessage, page,
                      [page, control](const QString& text) { page->showMessage(control, text); });

@@ -208,7 +208,7 @@ int KdPrmView::valueWidgetWidth(const QWidget* value, int rowWidth) const {
     // but never less than their value width or, for a list, than its longest item needs.
     if (qobject_cast<const KdPrmSpinBox*>(value) || qobject_cast<const KdPrmExecButton*>(value))
         return value->width();
-    int natural = mValueWidth;
+    int natural = std::max(mValueWidth, value->minimumWidth());
     if (qobject_cast<const QComboBox*>(value))
         natural = std::max(natural, value->sizeHint().width());
     const int room = rowWidth - valuePosition() - kRightMargin;
