@@ -54,14 +54,16 @@ xdotool windowfocus --sync "$window"
 for _ in $(seq 150); do grep -q '"Main In H Flip"' "$work/sim.log" && break; sleep 0.1; done
 
 xdotool key --delay 150 ctrl+Next ctrl+Next
-for _ in $(seq 100); do grep -q '"No Signal Color R"' "$work/sim.log" && break; sleep 0.1; done
-grep -q '"No Signal Color R"' "$work/sim.log" || fail "Ctrl+Page Down did not open Input › No Signal"
+for _ in $(seq 100); do grep -q 'from 120 "No Signal Mode"' "$work/sim.log" && break; sleep 0.1; done
+grep -q 'from 120 "No Signal Mode"' "$work/sim.log" || fail "Ctrl+Page Down did not open Input › No Signal"
 
-# Tab leaves the tree for the page: the mode pop-up, then the red value.
-xdotool key --delay 150 Tab Tab ctrl+a
+# Nothing has the focus yet: Tab gives it to the tree, then to the page's mode pop-up and the
+# red value.
+xdotool key --delay 150 Tab Tab Tab ctrl+a
 xdotool type --delay 80 '203'
 xdotool key Return
-sleep 1
+for _ in $(seq 100); do grep -q 'write parameters.* 121 "' "$work/sim.log" && break; sleep 0.1; done
+grep -q 'write parameters.* 121 "' "$work/sim.log" || fail "the typed value was not written"
 
 # Quit without keeping the switcher: the node is free for kaldo-ctl.
 kill "$utility_pid"
