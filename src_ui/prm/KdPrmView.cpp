@@ -6,6 +6,7 @@
 #include "KdPrmMacAddress.h"
 #include "KdPrmNameBox.h"
 #include "KdPrmPopUpButton.h"
+#include "KdPrmReading.h"
 #include "KdPrmSerialNumber.h"
 #include "KdPrmSpinBox.h"
 #include "KdPrmSpinUnitBox.h"
@@ -34,12 +35,12 @@ KdPrmView::~KdPrmView() {
 
 void KdPrmView::setPrmManager(CKdPrmManager* session) {
     mPrmManager = session;
-    requestParameters();
     createPrmItems();
     if (mCreatingY > height()) {
         setMinimumHeight(mCreatingY);
         resize(width(), mCreatingY);
     }
+    requestParameters();
 }
 
 const CKdPrmManager::_SPrmReqInfo* KdPrmView::requestPrmTable() const {
@@ -65,8 +66,13 @@ void KdPrmView::createPrmItems() {
 }
 
 void KdPrmView::requestParameters() {
+    delete mReading;
     if (mPrmManager && requestPrmTable())
-        mPrmManager->RequestParameters(requestPrmTable(), CKdPrmManager::kRequestWaitMs);
+        mReading = new KdPrmReading(mPrmManager, requestPrmTable(), this);
+}
+
+bool KdPrmView::isReading() const {
+    return mReading && mReading->isReading();
 }
 
 KdPrmCellView* KdPrmView::createPrmCellView(const QString& title) {

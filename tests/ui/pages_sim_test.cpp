@@ -32,6 +32,18 @@ QString shownText(const KdPrmCellView* cell, const CKdPageCatalogue::_SRow& row)
     return text;
 }
 
+// Gives the page its session and services the session, as the window's timer does, until the
+// page's reading has ended.
+bool openPage(KdPrmView& view, CKdPrmManager& session) {
+    view.setPrmManager(&session);
+    return QTest::qWaitFor(
+        [&] {
+            session.Service();
+            return !view.isReading();
+        },
+        10000);
+}
+
 } // namespace
 
 class PagesSimTest : public QObject {
@@ -117,7 +129,7 @@ void PagesSimTest::everyPageShowsTheSwitchersValues_data() {
 void PagesSimTest::everyPageShowsTheSwitchersValues() {
     QFETCH(const CKdPageCatalogue::_SPage*, page);
     KdPrmView view(page);
-    view.setPrmManager(&mSession);
+    QVERIFY(openPage(view, mSession));
     const QList<KdPrmCellView*> cells = view.findChildren<KdPrmCellView*>();
     QCOMPARE(cells.size(), int(page->mRows.size()));
     for (int i = 0; i < cells.size(); ++i) {
@@ -136,7 +148,7 @@ void PagesSimTest::everyEditableRowChangesTheSwitcher() {
     QHash<QString, QString> edited;
     for (const CKdPageCatalogue::_SPage& page : CKdPageCatalogue::Pages()) {
         KdPrmView view(&page);
-        view.setPrmManager(&mSession);
+        QVERIFY(openPage(view, mSession));
         const QList<KdPrmCellView*> cells = view.findChildren<KdPrmCellView*>();
         for (int i = 0; i < cells.size(); ++i) {
             const CKdPageCatalogue::_SRow& row = page.mRows[i];
