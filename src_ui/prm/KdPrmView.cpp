@@ -35,12 +35,12 @@ KdPrmView::~KdPrmView() {
 
 void KdPrmView::setPrmManager(CKdPrmManager* session) {
     mPrmManager = session;
+    requestParameters(); // the first request is on its way while the rows are made
     createPrmItems();
     if (mCreatingY > height()) {
         setMinimumHeight(mCreatingY);
         resize(width(), mCreatingY);
     }
-    requestParameters();
 }
 
 const CKdPrmManager::_SPrmReqInfo* KdPrmView::requestPrmTable() const {

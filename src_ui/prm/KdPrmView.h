@@ -14,8 +14,8 @@ class LPrmConverter;
 
 // A settings page: one column of 30-point rows, 40 points apart from y = 10, each a title and
 // one value widget bound to one parameter of the session. A page built from a catalogue page
-// creates its rows, then reads its request table without holding up the event loop: each widget
-// shows what the session holds until the switcher's answer arrives, then the switcher's value.
+// starts reading its request table, then creates its rows; the reading does not hold up the
+// event loop: each widget shows what the session holds until the switcher's answer arrives.
 //
 // Widgets whose edit takes effect only after a reboot report it with information code 1; the page
 // that is in a window then shows the reboot note next to the widget. A number or text entry that
@@ -45,8 +45,8 @@ public:
 
     const CKdPageCatalogue::_SPage* page() const { return mPage; }
 
-    // Stores the session, creates the rows, grows the page to hold them and starts reading the
-    // page's parameters. Called once, right after creation; null leaves every widget unbound.
+    // Stores the session, starts reading the page's parameters, creates the rows and grows the
+    // page to hold them. Called once, right after creation; null leaves every widget unbound.
     void setPrmManager(CKdPrmManager* session);
     CKdPrmManager* prmManager() const { return mPrmManager; }
 
