@@ -29,7 +29,8 @@ from collections import Counter
 from pathlib import Path
 
 # The longest wait documented to block the utility's UI thread: the companion reply's send
-# time-out (3.0 s; a read-back waits 1000 ms, the version request 200 ms, a reboot 1000 ms).
+# time-out (3.0 s; a read-back waits 1000 ms at most, the version request 200 ms, a reboot
+# 1000 ms; pages are read without blocking).
 HANG_MS = 3000
 PROBE_INTERVAL_S = 0.5
 # kaldo-ctl's exit codes (docs/kaldo-ctl.md); anything else, or a signal, is a crash.

@@ -69,8 +69,22 @@ QString FileWord(const QString& label) {
     return word;
 }
 
-// The window with every note shown over it (a note is a window of its own).
+// Waits until the open page, if any, has read its parameters; the reading ends by itself at its
+// first unanswered request.
+void WaitForReading(KdMainWindow& window) {
+    constexpr int kReadingWaitMs = 30000;
+    WaitFor(
+        [&] {
+            auto* page = qobject_cast<KdPrmView*>(window.prmView()->widget());
+            return !page || !page->isReading();
+        },
+        kReadingWaitMs);
+}
+
+// The window with every note shown over it (a note is a window of its own), once the open page
+// shows the switcher's values.
 bool Save(KdMainWindow& window, const QString& path) {
+    WaitForReading(window);
     QApplication::processEvents();
     QImage picture = window.grab().toImage();
     QPainter painter(&picture);
@@ -97,6 +111,7 @@ bool SelectPage(KdMenuView* menu, const QString& group, const QString& leaf) {
 // Types text into the number field of the open page's row titled title and presses Return, as
 // keys would. Text that is no number is refused by the field, so nothing reaches the switcher.
 bool TypeRefusedEntry(KdMainWindow& window, const QString& title, const QString& text) {
+    WaitForReading(window);
     auto* page = qobject_cast<KdPrmView*>(window.prmView()->widget());
     if (!page) return false;
     for (KdPrmCellView* row : page->findChildren<KdPrmCellView*>()) {

@@ -154,6 +154,10 @@ void CKdPrmManager::SetDeviceStream(LStream* stream) {
 void CKdPrmManager::DeviceStreamChanged() {
     mOnline = false;
     std::fill(std::begin(mReqPrmTable), std::end(mReqPrmTable), -1);
+    // Answers to requests sent before are no longer taken: the readings end.
+    mReadingSequence = -1;
+    for (SReading& reading : std::exchange(mReadings, {}))
+        if (reading.mDone) reading.mDone();
     mSetPrmTable.fill({});
     SendCmdPacket(MakeCmdPacket(CKdCmdPacket::kCmdReqVersion), kVersionWaitMs);
 }
@@ -224,12 +228,17 @@ bool CKdPrmManager::WritePacket(const CKdCmdPacket& packet, Clock::time_point de
 ssize_t CKdPrmManager::ReadIntoParser() {
     uint8_t chunk[32];
     const ssize_t count = mStream->Read(chunk, sizeof chunk);
-    if (count > 0) mParser.ParseData(chunk, count);
+    if (count < 1) return count;
+    mReadingHeard = Clock::now();
+    mParser.ParseData(chunk, count);
+    if (mReadingAnswered) CheckReading();
     return count;
 }
 
 void CKdPrmManager::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& packet) {
     if (packet.mSequence == mPendingSequence) mPendingSequence = -1;
+    // The reading moves on once the parser has stored the answer (see ReadIntoParser).
+    if (packet.mSequence == mReadingSequence) mReadingAnswered = true;
     mLateUntil[packet.mSequence] = {}; // the overdue answer came: its number is free again
     if (packet.mCommand != (CKdCmdPacket::kCmdSetParameter | CKdCmdPacket::kResponse)) return;
     const _SPrmReqInfo written = std::exchange(mSetPrmTable[packet.mSequence], {});
@@ -239,23 +248,22 @@ void CKdPrmManager::PacketCompleted(CKdCmdParser* parser, const CKdCmdPacket& pa
     if (written.mCount < 1 || accepted) return;
     // The switcher refused the write and kept its own values: read them back without waiting,
     // so that no view goes on showing a value the switcher does not hold.
-    CKdCmdPacket request = MakeCmdPacket(CKdCmdPacket::kCmdReqParameter);
-    mReqPrmTable[request.mSequence] = static_cast<int32_t>(written.mPrmID);
-    request.Append(written.mPrmID);
-    request.Append(written.mPrmID >> 8);
-    request.Append(written.mCount);
-    SendCmdPacket(request, 0);
+    SendCmdPacket(MakeRequestPacket(written.mPrmID, written.mCount), 0);
+}
+
+CKdCmdPacket CKdPrmManager::MakeRequestPacket(long id, int count) {
+    CKdCmdPacket packet = MakeCmdPacket(CKdCmdPacket::kCmdReqParameter);
+    mReqPrmTable[packet.mSequence] = static_cast<int32_t>(id);
+    packet.Append(id);
+    packet.Append(id >> 8);
+    packet.Append(count);
+    return packet;
 }
 
 bool CKdPrmManager::RequestParameter(long id, int count, int waitMs) {
     while (count >= 1) {
         const int n = std::min(count, kMaxRequestCount);
-        CKdCmdPacket packet = MakeCmdPacket(CKdCmdPacket::kCmdReqParameter);
-        mReqPrmTable[packet.mSequence] = id;
-        packet.Append(id);
-        packet.Append(id >> 8);
-        packet.Append(n);
-        if (SendCmdPacket(packet, waitMs) != kSendOK) return false;
+        if (SendCmdPacket(MakeRequestPacket(id, n), waitMs) != kSendOK) return false;
         count -= n;
         id += n;
     }
@@ -268,6 +276,77 @@ bool CKdPrmManager::RequestParameters(const _SPrmReqInfo* list, int waitMs) {
     for (; list->mCount >= 1; ++list)
         if (!RequestParameter(list->mPrmID, list->mCount, kRequestWaitMs)) return false;
     return true;
+}
+
+int CKdPrmManager::ReadParameters(const _SPrmReqInfo* list, std::function<void()> done) {
+    std::vector<_SPrmReqInfo> requests; // split as RequestParameter splits them
+    for (; list && list->mCount >= 1; ++list)
+        for (int sent = 0; sent < list->mCount; sent += kMaxRequestCount)
+            requests.push_back(
+                {list->mPrmID + sent, std::min(list->mCount - sent, kMaxRequestCount)});
+    if (requests.empty()) return 0;
+    const int ticket = mNextTicket++;
+    mReadings.push_back({ticket, std::move(requests), 0, std::move(done)});
+    SendNextReading();
+    return ticket;
+}
+
+void CKdPrmManager::CancelReading(int ticket) {
+    const auto reading = std::find_if(mReadings.begin(), mReadings.end(),
+                                      [ticket](const SReading& r) { return r.mTicket == ticket; });
+    if (reading == mReadings.end()) return;
+    const bool first = reading == mReadings.begin();
+    mReadings.erase(reading);
+    if (!first) return;
+    mReadingSequence = -1;
+    SendNextReading();
+}
+
+bool CKdPrmManager::IsReading(int ticket) const {
+    return std::any_of(mReadings.begin(), mReadings.end(),
+                       [ticket](const SReading& r) { return r.mTicket == ticket; });
+}
+
+void CKdPrmManager::SendNextReading() {
+    // A done handler may start or cancel readings: the loop re-checks after each.
+    while (mReadingSequence < 0 && !mReadings.empty()) {
+        SReading& reading = mReadings.front();
+        if (reading.mNext >= reading.mRequests.size()) {
+            EndFirstReading();
+            continue;
+        }
+        const _SPrmReqInfo request = reading.mRequests[reading.mNext++];
+        const CKdCmdPacket packet = MakeRequestPacket(request.mPrmID, request.mCount);
+        if (SendCmdPacket(packet, 0) != kSendOK) {
+            EndFirstReading();
+            continue;
+        }
+        mReadingSequence = packet.mSequence;
+        mReadingAnswered = false;
+        mReadingSent = mReadingHeard = Clock::now();
+    }
+}
+
+void CKdPrmManager::EndFirstReading() {
+    std::function<void()> done = std::move(mReadings.front().mDone);
+    mReadings.pop_front();
+    mReadingSequence = -1;
+    if (done) done();
+}
+
+void CKdPrmManager::CheckReading() {
+    if (mReadingSequence < 0) return;
+    if (mReadingAnswered) {
+        mReadingSequence = -1;
+    } else {
+        // The wait of SendCmdPacket: restarted by every chunk, never past twice its length.
+        const auto wait = std::chrono::milliseconds(kRequestWaitMs);
+        const Clock::time_point now = Clock::now();
+        if (now - mReadingHeard < wait && now - mReadingSent < 2 * wait) return;
+        mLateUntil[mReadingSequence] = now + std::chrono::milliseconds(kLateAnswerMs);
+        EndFirstReading(); // a request without answer ends its reading, as in RequestParameters
+    }
+    SendNextReading();
 }
 
 int CKdPrmManager::ReqPrmAdrs(int sequence) {
@@ -360,6 +439,7 @@ void CKdPrmManager::Service() {
     // Reads until the stream holds no more; the stream may be taken away by a packet handler.
     while (mStream && mStream->WaitReadable(0) && ReadIntoParser() > 0) {
     }
+    CheckReading();
     mObserverList.Service();
 }
 

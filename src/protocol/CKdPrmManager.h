@@ -11,7 +11,9 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <vector>
 
 // The session with one switcher: the parameter manager for the switcher's catalogue, bound to
 // one byte stream. It sends command packets, feeds every received byte to its parser, stores
@@ -88,6 +90,16 @@ public:
     virtual bool RequestParameter(long id, int count, int waitMs);
     // Requests every entry of a list (1000 ms each) and stops at the first failure.
     bool RequestParameters(const _SPrmReqInfo* list, int waitMs);
+    // Requests every entry of a list as RequestParameters does, in the same order and with the
+    // same wait, but without waiting here: each request goes out once the answer to the one
+    // before has been decoded (by Service or by any wait for an answer), and Service ends the
+    // reading at the first request whose wait has passed. done is called once when the reading
+    // ends, unless CancelReading came first; a new stream ends every reading. Readings started
+    // together take turns. The reading's ticket (above 0), or 0 when the list requests nothing.
+    int ReadParameters(const _SPrmReqInfo* list, std::function<void()> done);
+    // Ends a reading without calling its done; an answer already on its way is still stored.
+    void CancelReading(int ticket);
+    bool IsReading(int ticket) const;
     // The first identifier requested with this sequence number, once; -1 otherwise.
     int ReqPrmAdrs(int sequence);
 
@@ -157,6 +169,15 @@ private:
     ssize_t ReadIntoParser();
     // Writes every byte of the packet, waiting for room until the deadline.
     bool WritePacket(const CKdCmdPacket& packet, Clock::time_point deadline);
+    // A request packet (command 0x10) for count identifiers from id, entered in the request table.
+    CKdCmdPacket MakeRequestPacket(long id, int count);
+    // Sends the next request of the readings in turn, ending those that have no more or whose
+    // request cannot be written; nothing while a request is out.
+    void SendNextReading();
+    // Ends the first reading and calls its done.
+    void EndFirstReading();
+    // Moves on after the answer to the reading's request or once its wait has passed.
+    void CheckReading();
     // Sends command 0x20 with the identifier and the given bytes, without a wait.
     bool SendSetPacket(long id, const void* bytes, int count);
 
@@ -173,4 +194,17 @@ private:
     std::array<Clock::time_point, 256> mLateUntil{}; // by sequence number; past: free
     LPrmObserverList mObserverList;
     WriteObserver mWriteObserver;
+
+    struct SReading {
+        int mTicket;
+        std::vector<_SPrmReqInfo> mRequests; // of at most kMaxRequestCount identifiers each
+        size_t mNext;                        // the request that goes out next
+        std::function<void()> mDone;
+    };
+    std::deque<SReading> mReadings;  // the first one's request is out while mReadingSequence >= 0
+    int32_t mReadingSequence = -1;   // the request awaiting its answer
+    bool mReadingAnswered = false;   // its answer has been decoded
+    Clock::time_point mReadingSent;  // when it went out
+    Clock::time_point mReadingHeard; // when the last chunk arrived since then
+    int32_t mNextTicket = 1;
 };

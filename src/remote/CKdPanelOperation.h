@@ -21,7 +21,9 @@ struct CKdPanelOperation {
         kFull,    // write and record size 3840, H and V position 0 from mPrmID (180 or 190)
     };
 
-    static constexpr int kReadBackWaitMs = 1000;
+    // The session's wait restarts with every chunk that arrives, up to twice its length: a
+    // read-back holds the event loop for 1000 ms at most, also on a line full of noise.
+    static constexpr int kReadBackWaitMs = 500;
 
     EAction mAction = kNothing;
     int32_t mPrmID = 0;

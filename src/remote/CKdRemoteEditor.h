@@ -29,7 +29,9 @@ public:
     // Sends one reply line to the companion.
     using Reply = std::function<void(const char* text)>;
 
-    static constexpr int kReadBackWaitMs = 1000;
+    // The session's wait restarts with every chunk that arrives, up to twice its length: a
+    // read-back holds the event loop for 1000 ms at most, also on a line full of noise.
+    static constexpr int kReadBackWaitMs = 500;
 
     explicit CKdRemoteEditor(Reply reply = udpSend) : mReply(std::move(reply)) {}
 

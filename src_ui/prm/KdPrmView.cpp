@@ -7,6 +7,7 @@
 #include "KdPrmMacAddress.h"
 #include "KdPrmNameBox.h"
 #include "KdPrmPopUpButton.h"
+#include "KdPrmReading.h"
 #include "KdPrmSerialNumber.h"
 #include "KdPrmSpinBox.h"
 #include "KdPrmSpinUnitBox.h"
@@ -36,7 +37,7 @@ KdPrmView::~KdPrmView() {
 
 void KdPrmView::setPrmManager(CKdPrmManager* session) {
     mPrmManager = session;
-    requestParameters();
+    requestParameters(); // the first request is on its way while the rows are made
     createPrmItems();
     if (mCreatingY > height()) {
         setMinimumHeight(mCreatingY);
@@ -58,8 +59,13 @@ void KdPrmView::createPrmItems() {
 }
 
 void KdPrmView::requestParameters() {
+    delete mReading;
     if (mPrmManager && requestPrmTable())
-        mPrmManager->RequestParameters(requestPrmTable(), CKdPrmManager::kRequestWaitMs);
+        mReading = new KdPrmReading(mPrmManager, requestPrmTable(), this);
+}
+
+bool KdPrmView::isReading() const {
+    return mReading && mReading->isReading();
 }
 
 KdPrmCellView* KdPrmView::createPrmCellView(const QString& title) {

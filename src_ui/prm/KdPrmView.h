@@ -9,12 +9,13 @@
 #include <QWidget>
 
 class KdPrmCellView;
+class KdPrmReading;
 class LPrmConverter;
 
 // A settings page: one column of 30-point rows, 40 points apart from y = 10, each a title and
-// one value widget bound to one parameter of the session; the rows span the page. A page built from
-// a catalogue page asks the session for that page's request table, then creates its rows, so that
-// each widget shows the switcher's value as soon as it is bound.
+// one value widget bound to one parameter of the session; the rows span the page. A page built from a catalogue page
+// starts reading its request table, then creates its rows; the reading does not hold up the
+// event loop: each widget shows what the session holds until the switcher's answer arrives.
 //
 // Widgets whose edit takes effect only after a reboot report it with information code 1; the page
 // that is in a window then shows the reboot note next to the widget. A number or text entry that
@@ -44,14 +45,17 @@ public:
 
     const CKdPageCatalogue::_SPage* page() const { return mPage; }
 
-    // Stores the session, requests the page's parameters, creates the rows and grows the page to
-    // hold them. Called once, right after creation; null leaves every widget unbound.
+    // Stores the session, starts reading the page's parameters, creates the rows and grows the
+    // page to hold them. Called once, right after creation; null leaves every widget unbound.
     void setPrmManager(CKdPrmManager* session);
     CKdPrmManager* prmManager() const { return mPrmManager; }
 
     virtual const CKdPrmManager::_SPrmReqInfo* requestPrmTable() const;
     virtual void createPrmItems();
+    // Starts reading the request table, in place of a reading still going; returns at once.
     void requestParameters();
+    // Whether requests of the page's reading are still to be answered.
+    bool isReading() const;
 
     int valueWidth() const { return mValueWidth; }
     void setValueWidth(int width) { mValueWidth = width; }
@@ -117,6 +121,7 @@ private:
 
     const CKdPageCatalogue::_SPage* mPage;
     LObjPtr_<CKdPrmManager> mPrmManager;
+    QPointer<KdPrmReading> mReading;
     int mCreatingY = kFirstRowY;
     int mValueWidth = kDefaultValueWidth;
     int mCellInformation = kInfoNone;

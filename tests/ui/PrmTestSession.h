@@ -59,11 +59,22 @@ struct PrmTestSession {
         scroll->resize(size);
         page = new KdPrmView(catalogued);
         page->setPrmManager(&session);
+        waitForReading(); // before the window shows, so that it is not yet active after
         scroll->setWidget(page);
         window->resize(size);
         window->show();
         peer.TakePackets(); // the page's requests
         return page;
+    }
+
+    // Services the session, as the window's timer does, until the page's reading has ended.
+    bool waitForReading() {
+        return QTest::qWaitFor(
+            [this] {
+                session.Service();
+                return !page->isReading();
+            },
+            5000);
     }
 
     // The row titled label on the open page.

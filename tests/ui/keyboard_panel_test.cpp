@@ -4,6 +4,7 @@
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
 #include "KdPrmPopUpButton.h"
+#include "KdPrmView.h"
 #include "LPrmConverters.h"
 #include "PtyPeer.h"
 #include "ScriptedPeer.h"
@@ -52,14 +53,16 @@ Wires Collect(Peer& peer, size_t count) {
     return Stripped(wires);
 }
 
-// Selects the first page that shows id in a pop-up button, and returns that button.
+// Selects the first page that shows id in a pop-up button, and returns that button once the page
+// has read its parameters (the window's loop runs meanwhile).
 const KdPrmPopUpButton* OpenPageShowing(KdMainWindow& window, long id) {
     KdMenuView* menu = window.menuView();
     for (int row = 0; row < menu->numberOfRows(); ++row) {
         if (!menu->selectRowInSafety(row)) continue;
-        for (KdPrmPopUpButton* button :
-             window.prmView()->widget()->findChildren<KdPrmPopUpButton*>())
-            if (button->observer().PrmID() == id) return button;
+        auto* page = qobject_cast<KdPrmView*>(window.prmView()->widget());
+        for (KdPrmPopUpButton* button : page->findChildren<KdPrmPopUpButton*>())
+            if (button->observer().PrmID() == id)
+                return QTest::qWaitFor([page] { return !page->isReading(); }) ? button : nullptr;
     }
     return nullptr;
 }

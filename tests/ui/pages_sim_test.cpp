@@ -39,6 +39,18 @@ KdPrmCellView* rowCell(const KdPrmView& view, const CKdPageCatalogue::_SRow& row
     return nullptr;
 }
 
+// Gives the page its session and services the session, as the window's timer does, until the
+// page's reading has ended.
+bool openPage(KdPrmView& view, CKdPrmManager& session) {
+    view.setPrmManager(&session);
+    return QTest::qWaitFor(
+        [&] {
+            session.Service();
+            return !view.isReading();
+        },
+        10000);
+}
+
 } // namespace
 
 class PagesSimTest : public QObject {
@@ -124,7 +136,7 @@ void PagesSimTest::everyPageShowsTheSwitchersValues_data() {
 void PagesSimTest::everyPageShowsTheSwitchersValues() {
     QFETCH(const CKdPageCatalogue::_SPage*, page);
     KdPrmView view(page);
-    view.setPrmManager(&mSession);
+    QVERIFY(openPage(view, mSession));
     for (const CKdPageCatalogue::_SRow& row : page->mRows) {
         const KdPrmCellView* cell = rowCell(view, row);
         if (!cell) continue; // an address part: value_fields_test
@@ -142,7 +154,7 @@ void PagesSimTest::everyEditableRowChangesTheSwitcher() {
     QHash<QString, QString> edited;
     for (const CKdPageCatalogue::_SPage& page : CKdPageCatalogue::Pages()) {
         KdPrmView view(&page);
-        view.setPrmManager(&mSession);
+        QVERIFY(openPage(view, mSession));
         for (const CKdPageCatalogue::_SRow& row : page.mRows) {
             KdPrmCellView* cell = rowCell(view, row);
             if (!cell) continue; // an address part: value_fields_test

@@ -413,7 +413,7 @@ void PrmWidgetsTest::valueChangedElsewhereShowsWhenReadAgain() {
     t.device.memory[120] = 1; // the front panel
     t.device.memory[123] = 42;
     page->requestParameters();
-    t.session.Service();
+    QVERIFY(t.waitForReading());
     QCOMPARE(mode->currentText(), "Freeze");
     QCOMPARE(t.row("No Signal Color B")->spinBox()->textField()->text(), "42");
     QVERIFY(t.sent().size() == 1); // the one request, and no write back

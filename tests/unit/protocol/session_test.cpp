@@ -258,6 +258,48 @@ TEST_F(Session, ALateAnswerCannotPassForTheAnswerToALaterRequest) {
     EXPECT_EQ(session.Value(121, 0), 7); // the late answer still counts for its own request
 }
 
+// A reading sends what RequestParameters sends, in the same order, but returns at once: Service
+// decodes the answers and sends each next request, and ends the reading at the first request
+// without answer. A new stream ends a reading too.
+TEST_F(Session, AReadingSendsWhatRequestParametersSends) {
+    const auto zeroed = [](Wires wires) {
+        for (Bytes& wire : wires)
+            wire[3] = 0;
+        return wires;
+    };
+    const CKdPrmManager::_SPrmReqInfo list[] = {{102, 2}, {900, 4}, {930, 16}, {0, 0}};
+    device.memory[931] = 'k';
+    for (const bool answersAll : {true, false}) {
+        SCOPED_TRACE(answersAll ? "all answered" : "900 unanswered");
+        peer.SetScript([&](const ScriptedPeer::Packet& packet) {
+            const bool dropped = !answersAll && packet.data.size() == 3 && packet.data[0] == 0x84;
+            return dropped ? Wires() : device.Answer(packet);
+        });
+        EXPECT_EQ(session.RequestParameters(list, 1000), answersAll);
+        const Wires expected = zeroed(Sent());
+        session.SetValueByHost(931, 0);
+
+        int ended = 0;
+        const int ticket = session.ReadParameters(list, [&] { ++ended; });
+        EXPECT_TRUE(session.IsReading(ticket));
+        const Clock::time_point deadline = Clock::now() + 5s;
+        while (session.IsReading(ticket) && Clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+            session.Service();
+        }
+        EXPECT_EQ(ended, 1);
+        EXPECT_EQ(zeroed(Sent()), expected);
+        EXPECT_EQ(session.Value(931, 0), answersAll ? 'k' : 0);
+    }
+
+    EXPECT_EQ(session.ReadParameters(list + 3, nullptr), 0);
+    int ended = 0;
+    const int ticket = session.ReadParameters(list, [&] { ++ended; });
+    session.SetDeviceStream(nullptr);
+    EXPECT_FALSE(session.IsReading(ticket));
+    EXPECT_EQ(ended, 1);
+}
+
 // A busy or noisy line: the wait restarts with every chunk, but not beyond twice its length.
 TEST_F(Session, AWaitEndsAtTwiceItsLengthWhateverTrickles) {
     peer.SetScript(nullptr);

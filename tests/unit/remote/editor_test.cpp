@@ -2,7 +2,13 @@
 #include "LPrmConverters.h"
 #include "RemoteSession.h"
 
+#include "CKdPanelOperation.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -156,6 +162,36 @@ TEST_F(Editor, NoAnswerMeansNoWriteAndNoReply) {
     answering = false;
     EXPECT_EQ(Change(175, +1), "-");
     EXPECT_EQ(Sent(), (Wires{Request(175, 1)}));
+}
+
+// A switcher that never answers on a line that brings a noise byte every 100 ms: each chunk
+// restarts the session's wait, yet a read-back may hold the event loop for 1000 ms at most.
+TEST_F(Editor, ReadBackOnANoisyLineEndsWithin1000Ms) {
+    answering = false;
+    const struct {
+        const char* what;
+        std::function<void()> run;
+    } readBacks[] = {
+        {"dial edit", [&] { EXPECT_EQ(Change(175, +1), "-"); }},
+        {"panel step", [&] { CKdPanelOperation::Step(196, 1, 5).Run(session); }},
+    };
+    for (const auto& readBack : readBacks) {
+        std::atomic<bool> done = false;
+        std::thread noise([&] {
+            while (!done) {
+                peer.Send({0x00});
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        readBack.run();
+        const auto held = std::chrono::steady_clock::now() - start;
+        done = true;
+        noise.join();
+        EXPECT_LT(held, std::chrono::milliseconds(1300)) << readBack.what;
+        session.Service(); // the noise still buffered
+        Sent();
+    }
 }
 
 } // namespace
