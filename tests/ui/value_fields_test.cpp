@@ -198,6 +198,12 @@ void ValueFieldsTest::pageRequestsStayTheSame() {
     PrmTestSession t;
     KdPrmView view(CKdPageCatalogue::FindPage(page.toUtf8().constData()));
     view.setPrmManager(&t.session);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            t.session.Service();
+            return !view.isReading();
+        },
+        5000));
     const Wires sent = t.peer.TakePackets();
     QCOMPARE(sent.size(), size_t(requests.size()));
     for (qsizetype k = 0; k < requests.size(); ++k) {
