@@ -6,6 +6,7 @@
 #include "KdPrmPopUpButton.h"
 #include "KdPrmView.h"
 #include "LPrmConverters.h"
+#include "PeerPackets.h"
 #include "PtyPeer.h"
 #include "ScriptedPeer.h"
 
@@ -23,34 +24,13 @@ using Wires = std::vector<Bytes>;
 
 namespace {
 
-Bytes Set(long id, const Bytes& value) {
-    Bytes data = {uint8_t(id), uint8_t(id >> 8)};
-    data.insert(data.end(), value.begin(), value.end());
-    return ScriptedPeer::Response(0x20, 0, data);
-}
-
-// The packets without their sequence numbers.
-Wires Stripped(Wires wires) {
-    for (Bytes& wire : wires)
-        wire[3] = 0;
-    return wires;
-}
+using PeerPackets::Set;
 
 // The packets the peer received, once count have come (the window's loop runs meanwhile) or
-// after five seconds, and nothing after them, without their sequence numbers.
+// after five seconds, without their sequence numbers.
 template <class Peer>
 Wires Collect(Peer& peer, size_t count) {
-    Wires wires;
-    QDeadlineTimer deadline(5000);
-    while (wires.size() < count && !deadline.hasExpired()) {
-        QTest::qWait(10);
-        const Wires more = peer.TakePackets();
-        wires.insert(wires.end(), more.begin(), more.end());
-    }
-    QTest::qWait(50);
-    const Wires more = peer.TakePackets();
-    wires.insert(wires.end(), more.begin(), more.end());
-    return Stripped(wires);
+    return PeerPackets::Collect(peer, count, 50);
 }
 
 // Selects the first page that shows id in a pop-up button, and returns that button once the page

@@ -4,6 +4,7 @@
 #include "KdMenuView.h"
 #include "KdPrmExecButton.h"
 #include "KdPrmRevealButton.h"
+#include "PeerPackets.h"
 #include "PtyPeer.h"
 #include "SimProcess.h"
 
@@ -25,28 +26,12 @@ using EState = CKdUnsavedChanges::EState;
 
 namespace {
 
-Bytes Set(long id, const Bytes& value) {
-    Bytes data = {uint8_t(id), uint8_t(id >> 8)};
-    data.insert(data.end(), value.begin(), value.end());
-    return ScriptedPeer::Response(0x20, 0, data);
-}
+using PeerPackets::Set;
 
 // The packets the peer received until count have come (or five seconds), and those that follow
 // within 300 ms, without their sequence numbers.
 Wires Collect(PtyPeer& peer, size_t count) {
-    Wires wires;
-    QDeadlineTimer deadline(5000);
-    while (wires.size() < count && !deadline.hasExpired()) {
-        QTest::qWait(10);
-        const Wires more = peer.TakePackets();
-        wires.insert(wires.end(), more.begin(), more.end());
-    }
-    QTest::qWait(300);
-    const Wires more = peer.TakePackets();
-    wires.insert(wires.end(), more.begin(), more.end());
-    for (Bytes& wire : wires)
-        wire[3] = 0;
-    return wires;
+    return PeerPackets::Collect(peer, count, 300);
 }
 
 // The packets other than parameter and version requests (0x10, 0x15): what changed the switcher.
