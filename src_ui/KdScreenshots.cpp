@@ -177,16 +177,6 @@ QString ChangedBackup(KdMainWindow& window, const QTemporaryDir& dir) {
     return path;
 }
 
-// Selects the menu's page group/leaf; false when there is none.
-bool SelectPage(KdMenuView* menu, const QString& group, const QString& leaf) {
-    for (int row = 0; row < menu->numberOfRows(); ++row) {
-        const QModelIndex page = menu->indexAtRow(row);
-        if (page.data().toString() == leaf && page.parent().data().toString() == group)
-            return menu->selectRowInSafety(row);
-    }
-    return false;
-}
-
 // Types text into the number field of the open page's row titled title and presses Return, as
 // keys would. Text that is no number is refused by the field, so nothing reaches the switcher.
 bool TypeRefusedEntry(KdMainWindow& window, const QString& title, const QString& text) {
@@ -255,7 +245,7 @@ int KdScreenshots::TakeAll(KdMainWindow& window, const QString& directory, int o
             ++shots;
         }
         // The message a refused entry leaves.
-        if (SelectPage(menu, "ROI", "General") &&
+        if (menu->selectPage("ROI", "General") &&
             TypeRefusedEntry(window, "ROI Move Damp Time", "2..5")) {
             saved &= Save(window, dir.filePath(QString("refused-edit-%1.png").arg(look.mName)));
             ++shots;

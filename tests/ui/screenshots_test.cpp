@@ -25,16 +25,6 @@ ScriptedPeer::Device InRange() {
     device.memory[512] = 1;
     return device;
 }
-
-bool OpenPage(KdMainWindow& window, const QString& group, const QString& leaf) {
-    KdMenuView* menu = window.menuView();
-    for (int row = 0; row < menu->numberOfRows(); ++row) {
-        const QModelIndex page = menu->indexAtRow(row);
-        if (page.data() == leaf && page.parent().data() == group)
-            return menu->selectRowInSafety(row);
-    }
-    return false;
-}
 } // namespace
 
 // The documentation's pictures, taken from a window on a switcher whose bytes the test sees.
@@ -81,7 +71,7 @@ private slots:
         window.show();
         QVERIFY(window.addManualDevice(peer.Path().c_str()));
         QTRY_VERIFY(window.prmManager());
-        QVERIFY(OpenPage(window, "Input", "Main"));
+        QVERIFY(window.menuView()->selectPage("Input", "Main"));
         // "Main In H Flip" turned on from its pop-up, as a click would.
         auto* page = qobject_cast<KdPrmView*>(window.prmView()->widget());
         QVERIFY(page);
