@@ -29,6 +29,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -136,16 +137,14 @@ QMenu* OpenSwitcherMenu(KdMainWindow& window) {
 // failed.
 QString ChangedBackup(KdMainWindow& window, const QTemporaryDir& dir) {
     const QString path = dir.filePath("kaldo-1-backup.json");
-    std::optional<bool> exported;
-    QString message = "no answer";
-    KdSettingsTransfer::exportTo(&window, window.currentDevice(), path,
-                                 [&](bool saved, const QString& text) {
-                                     exported = saved;
-                                     message = text;
-                                 });
-    if (!WaitFor([&exported] { return exported.has_value(); }, 30000) || !*exported) {
+    // Shared with the export's callback, which may come after a time-out.
+    auto result = std::make_shared<std::optional<std::pair<bool, QString>>>();
+    KdSettingsTransfer::exportTo(
+        &window, window.currentDevice(), path,
+        [result](bool saved, const QString& message) { result->emplace(saved, message); });
+    if (!WaitFor([result] { return result->has_value(); }, 30000) || !(*result)->first) {
         std::fprintf(stderr, "kaldo-utility: no import preview: export failed: %s\n",
-                     qPrintable(message));
+                     *result ? qPrintable((*result)->second) : "no answer");
         return {};
     }
     QFile file(path);
