@@ -101,6 +101,15 @@ bool KdMenuView::selectRowInSafety(int row) {
     return true;
 }
 
+bool KdMenuView::selectPage(const QString& group, const QString& leaf) {
+    for (int row = 0; row < numberOfRows(); ++row) {
+        const QModelIndex page = indexAtRow(row);
+        if (page.data().toString() == leaf && page.parent().data().toString() == group)
+            return selectRowInSafety(row);
+    }
+    return false;
+}
+
 bool KdMenuView::selectAnyRowWithDefault(int row) {
     return SafeSelection::SelectAnyRowWithDefault(row, numberOfRows(),
                                                   [this](int k) { return selectRowInSafety(k); });

@@ -36,6 +36,8 @@ public:
     // False for a row outside the tree, or one that is not a page; otherwise selects exactly
     // that row.
     bool selectRowInSafety(int row);
+    // Selects the page leaf under group ("Input", "Main"); false when there is none.
+    bool selectPage(const QString& group, const QString& leaf);
     // selectRowInSafety(row), else the first row from the top that can be selected.
     bool selectAnyRowWithDefault(int row);
 

@@ -1,23 +1,37 @@
 #include "KdScreenshots.h"
 
+#include "KdImportDialog.h"
 #include "KdMainWindow.h"
 #include "KdMenuDataSource.h"
 #include "KdMenuView.h"
 #include "KdPrmCellView.h"
 #include "KdPrmView.h"
+#include "KdSettingsTransfer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollArea>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -81,31 +95,98 @@ void WaitForReading(KdMainWindow& window) {
         kReadingWaitMs);
 }
 
-// The window with every note shown over it (a note is a window of its own), once the open page
-// shows the switcher's values.
-bool Save(KdMainWindow& window, const QString& path) {
+bool Write(const QImage& picture, const QString& path) {
+    if (picture.save(path)) return true;
+    std::fprintf(stderr, "kaldo-utility: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+// The window's part above bottom with every note and open menu shown over it (each is a window
+// of its own), once the open page shows the switcher's values; the whole window when bottom is 0.
+bool Save(KdMainWindow& window, const QString& path, int bottom = 0) {
     WaitForReading(window);
     QApplication::processEvents();
     QImage picture = window.grab().toImage();
     QPainter painter(&picture);
     const QPoint origin = window.mapToGlobal(QPoint(0, 0));
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* note = qobject_cast<UiPopupWindow*>(top); note && note->isVisible())
-            painter.drawPixmap(note->geometry().topLeft() - origin, note->grab());
+        if ((qobject_cast<UiPopupWindow*>(top) || qobject_cast<QMenu*>(top)) && top->isVisible())
+            painter.drawPixmap(top->geometry().topLeft() - origin, top->grab());
     painter.end();
-    if (picture.save(path)) return true;
-    std::fprintf(stderr, "kaldo-utility: cannot write %s\n", qPrintable(path));
-    return false;
+    return Write(bottom > 0 ? picture.copy(0, 0, picture.width(), bottom) : picture, path);
 }
 
-// Selects the menu's page group/leaf; false when there is none.
-bool SelectPage(KdMenuView* menu, const QString& group, const QString& leaf) {
-    for (int row = 0; row < menu->numberOfRows(); ++row) {
-        const QModelIndex page = menu->indexAtRow(row);
-        if (page.data().toString() == leaf && page.parent().data().toString() == group)
-            return menu->selectRowInSafety(row);
+// The light and the dark look of the pictures, in Fusion so that both are the same everywhere.
+struct _SLook {
+    const char* mName;
+    QPalette mPalette;
+};
+std::vector<_SLook> Looks() {
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    return {{"light", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
+}
+
+// The menu bar's menu titled title (without its "&"), or null.
+QMenu* MenuBarMenu(KdMainWindow& window, const QString& title) {
+    for (QAction* action : window.menuBar()->actions())
+        if (action->menu() && action->text().remove('&') == title) return action->menu();
+    return nullptr;
+}
+
+// Opens the Switcher menu from the menu bar with its first item highlighted, as the mouse leaves
+// it: the menu once it shows, or null.
+QMenu* OpenSwitcherMenu(KdMainWindow& window) {
+    QMenu* menu = MenuBarMenu(window, "Switcher");
+    if (!menu) return nullptr;
+    window.activateWindow();
+    window.menuBar()->setActiveAction(menu->menuAction());
+    if (!WaitFor([menu] { return menu->isVisible(); }, 2000)) return nullptr;
+    menu->setActiveAction(menu->actions().value(0));
+    return menu;
+}
+
+// A backup of the open switcher with three settings changed, as a file that Import Settings
+// would take: exported (which only reads), then edited. Empty (and a message) when the export
+// failed.
+QString ChangedBackup(KdMainWindow& window, const QTemporaryDir& dir) {
+    const QString path = dir.filePath("kaldo-1-backup.json");
+    // Shared with the export's callback, which may come after a time-out.
+    auto result = std::make_shared<std::optional<std::pair<bool, QString>>>();
+    KdSettingsTransfer::exportTo(
+        &window, window.currentDevice(), path,
+        [result](bool saved, const QString& message) { result->emplace(saved, message); });
+    if (!WaitFor([result] { return result->has_value(); }, 30000) || !(*result)->first) {
+        std::fprintf(stderr, "kaldo-utility: no import preview: export failed: %s\n",
+                     *result ? qPrintable((*result)->second) : "no answer");
+        return {};
     }
-    return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QJsonObject backup = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    // Main In H Flip, SNMP Location Name and IP Address 4th: a value, a name and an address.
+    const struct {
+        int mID;
+        QJsonValue mValue, mOther;
+    } changes[] = {
+        {102, 1, 0},
+        {760, "Studio B", "Studio C"},
+        {903, 201, 202},
+    };
+    QJsonArray settings = backup["settings"].toArray();
+    for (auto&& entry : settings) {
+        QJsonObject setting = entry.toObject();
+        for (const auto& change : changes) {
+            if (setting["id"].toInt() != change.mID) continue;
+            const char* key = change.mValue.isString() ? "text" : "value";
+            setting[key] = setting[key] == change.mValue ? change.mOther : change.mValue;
+            entry = setting;
+        }
+    }
+    backup["settings"] = settings;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+    file.write(QJsonDocument(backup).toJson());
+    return path;
 }
 
 // Types text into the number field of the open page's row titled title and presses Return, as
@@ -135,27 +216,34 @@ bool TypeRefusedEntry(KdMainWindow& window, const QString& title, const QString&
 
 } // namespace
 
+bool KdScreenshots::SaveInEachLook(KdMainWindow& window, const QString& directory,
+                                   const QString& name) {
+    bool saved = true;
+    for (const _SLook& look : Looks()) {
+        QApplication::setPalette(look.mPalette);
+        saved &= Save(window, QDir(directory).filePath(QString("%1-%2.png").arg(name, look.mName)));
+    }
+    return saved;
+}
+
 int KdScreenshots::TakeAll(KdMainWindow& window, const QString& directory, int openWaitMs) {
     if (!QDir().mkpath(directory)) {
         std::fprintf(stderr, "kaldo-utility: cannot create %s\n", qPrintable(directory));
         return 1;
     }
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
-    const QPalette light = QApplication::style()->standardPalette();
-    const struct {
-        const char* name;
-        QPalette palette;
-    } looks[] = {{"light", light}, {"dark", DarkPalette()}};
+    const std::vector<_SLook> looks = Looks();
 
     const bool open =
         WaitFor([&] { return window.menuView()->dataSource() != nullptr; }, openWaitMs);
     const QDir dir(directory);
+    QTemporaryDir backupDir;
+    const QString backup = open ? ChangedBackup(window, backupDir) : QString();
     bool saved = true;
     int shots = 0;
-    for (const auto& look : looks) {
-        QApplication::setPalette(look.palette);
+    for (const _SLook& look : looks) {
+        QApplication::setPalette(look.mPalette);
         if (!open) {
-            saved &= Save(window, dir.filePath(QString("no-switcher-%1.png").arg(look.name)));
+            saved &= Save(window, dir.filePath(QString("no-switcher-%1.png").arg(look.mName)));
             continue;
         }
         KdMenuView* menu = window.menuView();
@@ -165,18 +253,51 @@ int KdScreenshots::TakeAll(KdMainWindow& window, const QString& directory, int o
             const QString name = QString("%1-%2-%3-%4.png")
                                      .arg(row, 2, 10, QChar('0'))
                                      .arg(FileWord(page.parent().data().toString()),
-                                          FileWord(page.data().toString()), look.name);
+                                          FileWord(page.data().toString()), look.mName);
             saved &= Save(window, dir.filePath(name));
             ++shots;
         }
         // The message a refused entry leaves.
-        if (SelectPage(menu, "ROI", "General") &&
+        if (menu->selectPage("ROI", "General") &&
             TypeRefusedEntry(window, "ROI Move Damp Time", "2..5")) {
-            saved &= Save(window, dir.filePath(QString("refused-edit-%1.png").arg(look.name)));
+            saved &= Save(window, dir.filePath(QString("refused-edit-%1.png").arg(look.mName)));
             ++shots;
         }
         if (auto* page = qobject_cast<KdPrmView*>(window.prmView()->widget()))
             page->closeInformationWindow();
+        // The menu bar's Switcher menu, open over the first page: the window's top down to a
+        // little below the menu.
+        menu->selectRowInSafety(0);
+        if (QMenu* open = OpenSwitcherMenu(window)) {
+            const int bottom = window.mapFromGlobal(open->geometry().bottomLeft()).y() + 24;
+            saved &= Save(window, dir.filePath(QString("menu-%1.png").arg(look.mName)), bottom);
+            ++shots;
+            window.menuBar()->setActiveAction(nullptr);
+            QApplication::processEvents();
+        } else {
+            std::fprintf(stderr, "kaldo-utility: the Switcher menu did not open\n");
+            saved = false;
+        }
+        // Import Settings' preview of the changed backup, closed without importing.
+        if (backup.isEmpty()) {
+            saved = false;
+        } else {
+            QPointer<KdImportDialog> preview =
+                KdSettingsTransfer::importFrom(&window, window.currentDevice(), backup);
+            if (WaitFor([preview] { return !preview || !preview->isBusy(); }, 30000) && preview &&
+                preview->step() == KdImportDialog::EStep::Preview) {
+                preview->resize(preview->width(), 280); // the three rows without empty room
+                saved &= Write(preview->grab().toImage(),
+                               dir.filePath(QString("import-preview-%1.png").arg(look.mName)));
+                ++shots;
+            } else {
+                std::fprintf(stderr, "kaldo-utility: no import preview: %s\n",
+                             preview ? qPrintable(preview->messageLabel()->text()) : "closed");
+                saved = false;
+            }
+            if (preview) preview->close();
+            WaitFor([preview] { return !preview; }, 2000);
+        }
     }
     if (!open)
         std::fprintf(stderr, "kaldo-utility: no switcher opened within %d ms\n", openWaitMs);

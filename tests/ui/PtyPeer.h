@@ -15,12 +15,13 @@
 
 // Stands for a switcher on a pseudo-terminal that the window opens by path: a thread reads the
 // command packets, records them as they travelled and, while answering, replies as
-// ScriptedPeer::Device does (version words 0x0102, 0x0304, 0x0506 and 0x0708).
+// ScriptedPeer::Device does (version words 0x0102, 0x0304, 0x0506 and 0x0708), from device's
+// memory.
 class PtyPeer {
 public:
     using Bytes = ScriptedPeer::Bytes;
 
-    PtyPeer() {
+    explicit PtyPeer(const ScriptedPeer::Device& device = {}) : mDevice(device) {
         mMaster = posix_openpt(O_RDWR | O_NOCTTY);
         if (mMaster < 0 || grantpt(mMaster) != 0 || unlockpt(mMaster) != 0) return;
         mPath = ptsname(mMaster);
