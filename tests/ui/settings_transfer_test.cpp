@@ -189,7 +189,7 @@ private slots:
                                                 QString::fromStdString(File("other.json")));
         QVERIFY(dialog->isBusy());
         delete dialog;
-        QTRY_VERIFY(device->PrmManager());
+        QTRY_VERIFY_WITH_TIMEOUT(device->PrmManager(), 20000);
         device->CloseDevice();
         QCOMPARE(sim.Get("102", true), "0");
     }
@@ -238,7 +238,7 @@ private slots:
             qputenv("KALDO_DEVICE_DIR", sim.DeviceDir().c_str());
             KdMainWindow main;
             main.show();
-            QTRY_VERIFY(main.prmManager());
+            QTRY_VERIFY_WITH_TIMEOUT(main.prmManager(), 20000);
             const QString bin = mFiles.filePath("update.bin");
             std::ofstream(bin.toStdString()) << std::string(5000, 'k');
             QTest::mouseClick(main.updateButton(), Qt::LeftButton);
@@ -251,7 +251,7 @@ private slots:
                                        "/kaldo-utility/backups/kaldo-1-K1SIM00001-"));
             window->fileSOFT()->setFilePath(bin);
             QTest::mouseClick(window->updateButton(), Qt::LeftButton);
-            QTRY_VERIFY(window->confirmation());
+            QTRY_VERIFY_WITH_TIMEOUT(window->confirmation(), 20000);
             for (QAbstractButton* button : window->confirmation()->buttons())
                 if (button->text() == "Update") button->click();
             // The updater starts only once the backup is complete.
