@@ -271,7 +271,8 @@ TEST_F(Session, AReadingSendsWhatRequestParametersSends) {
     device.memory[931] = 'k';
     for (const bool answersAll : {true, false}) {
         SCOPED_TRACE(answersAll ? "all answered" : "900 unanswered");
-        peer.SetScript([&](const ScriptedPeer::Packet& packet) {
+        // By value: the peer's thread may still answer after this iteration.
+        peer.SetScript([this, answersAll](const ScriptedPeer::Packet& packet) {
             const bool dropped = !answersAll && packet.data.size() == 3 && packet.data[0] == 0x84;
             return dropped ? Wires() : device.Answer(packet);
         });
