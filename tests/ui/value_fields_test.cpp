@@ -102,7 +102,7 @@ void ValueFieldsTest::pastedAddressWritesItsFourParameters() {
     const uint8_t held[] = {172, 168, 2, 200};
     std::copy(std::begin(held), std::end(held), t.device.memory + 900);
     page->requestParameters();
-    t.session.Service();
+    QVERIFY(t.waitForReading());
     QCOMPARE(field->text(), "172.168.2.200");
     QVERIFY(!page->infoWindow() || page->infoWindow()->text() == KdPrmView::kRebootNote);
 }
