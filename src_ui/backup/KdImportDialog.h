@@ -55,8 +55,8 @@ public:
     QProgressBar* progressBar() const { return mProgress; }
     // The identifiers of the rows the table shows.
     std::vector<long> shownIDs() const;
-    // After the import: the settings by result ("confirmed", "refused", "kept", "not confirmed",
-    // "not sent") as the backend's records name them.
+    // After the import: the settings by result ("changed", that is confirmed; "refused", "kept",
+    // "not confirmed", "not sent") as the backend's records name them.
     std::map<std::string, std::vector<long>> results() const { return mResults; }
 
 signals:

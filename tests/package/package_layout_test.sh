@@ -45,6 +45,15 @@ kaldo-tools   kaldo-ctl
 kaldo-tools   kaldo-sim
 TABLE
 
+# Help › Manual opens the window's manual where the package puts it, uncompressed, with its
+# pictures.
+manual=/usr/share/doc/kaldo-utility/window.md
+test -s "$utility$manual" || fail "$manual is not packaged"
+grep -qF "$manual" "$utility/usr/bin/kaldo-utility" || fail "kaldo-utility does not look for $manual"
+for picture in $(sed -n 's/.*](\([a-z-]*\.png\)).*/\1/p' "$utility$manual"); do
+  test -s "$utility/usr/share/doc/kaldo-utility/$picture" || fail "window.md shows $picture, not packaged"
+done
+
 # The udev rule where udev reads it, as the tree has it.
 cmp "$utility/usr/lib/udev/rules.d/70-kaldo.rules" "$source_dir/packaging/70-kaldo.rules" ||
   fail "the udev rule is not packaged as usr/lib/udev/rules.d/70-kaldo.rules"

@@ -1,4 +1,5 @@
 #include "CKdPrmManager.h"
+#include "KdImportDialog.h"
 #include "KdKeyboardPanelWindow.h"
 #include "KdMainWindow.h"
 #include "KdMenuView.h"
@@ -9,6 +10,7 @@
 #include "SimProcess.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -18,6 +20,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using Bytes = ScriptedPeer::Bytes;
@@ -58,6 +61,28 @@ bool Confirm(KdMainWindow& window, const QString& verb) {
     for (QAbstractButton* button : alert->buttons())
         if (button->text() == verb) button->click();
     return QTest::qWaitFor([&] { return !exec->confirmAlert(); });
+}
+
+// Picks path in the next file dialog once it shows, as a user would; whether it showed.
+std::shared_ptr<bool> ChooseFile(const QString& path) {
+    auto chosen = std::make_shared<bool>(false);
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path, chosen] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* shown = qobject_cast<QFileDialog*>(top); shown && shown->isVisible())
+                dialog = shown;
+        if (!dialog) return;
+        // Typed into the name field, as selectFile() keeps a name the dialog was opened with.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        if (!name) return;
+        name->setText(path);
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own is protected
+        *chosen = true;
+        poll->deleteLater();
+    });
+    poll->start(20);
+    return chosen;
 }
 
 // Answers the next unsaved-changes warning with button once it shows; whether it showed.
@@ -212,6 +237,45 @@ private slots:
         QVERIFY(!NodeIsFree(sim.Tty()));
         QCOMPARE(window.unsavedState(), EState::Unknown);
         QCOMPARE(window.unsavedIndicator()->text(), "May have unsaved changes");
+    }
+
+    // File › Export Settings writes a backup (0600) of what the switcher holds; File › Import
+    // Settings shows what the backup would change, writes it back and leaves the switcher unsaved.
+    void ExportAndImportFromTheFileMenu() {
+        SimProcess sim({});
+        qputenv("KALDO_DEVICE_DIR", sim.DeviceDir().c_str());
+        KdMainWindow window;
+        Activate(window);
+        QTRY_VERIFY(window.prmManager());
+        QTemporaryDir files;
+        const QString backup = files.filePath("k1.json");
+
+        std::shared_ptr<bool> chosen = ChooseFile(backup);
+        window.action("actionExport")->trigger();
+        QVERIFY(*chosen);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(backup).size() > 0, 20000);
+        struct stat info {};
+        QCOMPARE(stat(QFile::encodeName(backup).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0600u);
+        QTRY_VERIFY_WITH_TIMEOUT(window.prmManager(), 20000); // the link is back
+
+        QVERIFY(window.prmManager()->SetValue(102, 1, 0)); // "Main In H Flip" on
+        window.unsavedSaveButton()->click();
+        QTRY_COMPARE(window.unsavedState(), EState::Saved);
+
+        chosen = ChooseFile(backup);
+        window.action("actionImport")->trigger();
+        QVERIFY(*chosen);
+        auto* import = window.findChild<KdImportDialog*>();
+        QVERIFY(import);
+        QTRY_COMPARE_WITH_TIMEOUT(int(import->step()), int(KdImportDialog::EStep::Preview), 20000);
+        QCOMPARE(import->shownIDs(), std::vector<long>{102});
+        import->importButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(int(import->step()), int(KdImportDialog::EStep::Done), 20000);
+        QCOMPARE(import->results()["changed"], std::vector<long>{102}); // and confirmed
+        QTRY_COMPARE(window.unsavedState(), EState::Unsaved);
+        QTRY_COMPARE_WITH_TIMEOUT(window.prmManager() ? window.prmManager()->Value(102, 0) : -1, 0,
+                                  20000);
     }
 
     // Ctrl+Page Down / Up move through the tree's pages; the page stays across a reconnect and
