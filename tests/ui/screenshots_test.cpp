@@ -25,6 +25,21 @@ ScriptedPeer::Device InRange() {
     device.memory[512] = 1;
     return device;
 }
+
+// A window on such a switcher of its own, with a record directory of its own.
+struct Opened {
+    QTemporaryDir records;
+    const bool recordsSet = qputenv("KALDO_DEVICE_DIR", records.path().toLocal8Bit());
+    PtyPeer peer{InRange()};
+    KdMainWindow window;
+
+    // Shows the window and waits for its session with the switcher.
+    bool open() {
+        window.show();
+        return window.addManualDevice(peer.Path().c_str()) &&
+               QTest::qWaitFor([this] { return window.prmManager() != nullptr; });
+    }
+};
 } // namespace
 
 // The documentation's pictures, taken from a window on a switcher whose bytes the test sees.
@@ -33,13 +48,10 @@ class ScreenshotsTest : public QObject {
 
 private slots:
     void everyPageARefusedEntryTheMenuAndAnImportPreviewWithoutWriting() {
-        QTemporaryDir records;
-        qputenv("KALDO_DEVICE_DIR", records.path().toLocal8Bit());
-        PtyPeer peer(InRange());
-        KdMainWindow window;
-        window.show();
-        QVERIFY(window.addManualDevice(peer.Path().c_str()));
-        QTRY_VERIFY(window.prmManager());
+        Opened w;
+        QVERIFY(w.open());
+        KdMainWindow& window = w.window;
+        PtyPeer& peer = w.peer;
 
         QTemporaryDir shots;
         QCOMPARE(KdScreenshots::TakeAll(window, shots.path()), 0);
@@ -64,13 +76,9 @@ private slots:
     // The unsaved indicator needs a write, so its pictures come from this peer rather than from
     // --screenshots. With KALDO_SHOTS_DIR set they go there (docs/window.md tells the command).
     void unsavedIndicatorAfterAnEdit() {
-        QTemporaryDir records;
-        qputenv("KALDO_DEVICE_DIR", records.path().toLocal8Bit());
-        PtyPeer peer(InRange());
-        KdMainWindow window;
-        window.show();
-        QVERIFY(window.addManualDevice(peer.Path().c_str()));
-        QTRY_VERIFY(window.prmManager());
+        Opened w;
+        QVERIFY(w.open());
+        KdMainWindow& window = w.window;
         QVERIFY(window.menuView()->selectPage("Input", "Main"));
         // "Main In H Flip" turned on from its pop-up, as a click would.
         auto* page = qobject_cast<KdPrmView*>(window.prmView()->widget());
